@@ -1,0 +1,31 @@
+# Compiler settings every Travinel target links: warnings as errors in both builds, and the
+# sanitizers when asked for.
+add_library(travinel_options INTERFACE)
+target_compile_options(travinel_options INTERFACE
+  -Wall -Wextra -Wpedantic -Werror -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual)
+target_include_directories(travinel_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
+
+if(WIN32)
+  # Windows 7 API level; static runtime so programs and the DLL import system DLLs only.
+  target_compile_definitions(travinel_options INTERFACE
+    _WIN32_WINNT=0x0601 WINVER=0x0601 UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
+  target_link_options(travinel_options INTERFACE -static-libgcc -static-libstdc++ -static)
+endif()
+
+if(TRAVINEL_SANITIZE)
+  target_compile_options(travinel_options INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(travinel_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# travinel_test(NAME sources... [LIBS libs...]): a GoogleTest program registered with ctest.
+# In the Windows build ctest runs it through the cross-compiling emulator (Wine).
+function(travinel_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main travinel_options)
+  add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  if(ARG_ENVIRONMENT)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}")
+  endif()
+endfunction()

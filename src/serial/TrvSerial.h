@@ -1,0 +1,217 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/Bytes.h"
+#include "serial/CommPort.h"
+#include "serial/Dcb.h"
+#include "serial/ETrvSerialError.h"
+
+namespace trv {
+
+// Result codes of TTrvSerial::LastError besides 0 (success) and the platform's own codes.
+namespace serial_error {
+constexpr int kAlreadyOwned = 9991;
+constexpr int kAlreadyInUse = 9992;
+constexpr int kWrongParameter = 9993;
+constexpr int kPortNotOpen = 9994;
+constexpr int kNoDeviceAnswer = 9995;
+constexpr int kMaxBuffer = 9996;
+constexpr int kTimeout = 9997;
+constexpr int kNotRead = 9998;
+constexpr int kFrame = 9999;
+constexpr int kOverrun = 10000;
+constexpr int kRxOver = 10001;
+constexpr int kRxParity = 10002;
+constexpr int kTxFull = 10003;
+}  // namespace serial_error
+
+enum THookSerialReason : uint8_t {
+  HR_SerialClose,
+  HR_Connect,
+  HR_CanRead,
+  HR_CanWrite,
+  HR_ReadCount,
+  HR_WriteCount,
+  HR_Wait,
+};
+
+class TTrvSerial;
+using THookSerialStatus =
+    std::function<void(TTrvSerial* sender, THookSerialReason reason, const std::string& value)>;
+
+// A blocking serial port: one object per port, used from one thread. Every operation returns
+// when its work is done or its time-out expired, and leaves its outcome in LastError(); with
+// RaiseExcept on, a non-zero outcome is also raised as ETrvSerialError.
+class TTrvSerial {
+ public:
+  // The port of this operating system.
+  TTrvSerial();
+  // A given port (tests use a scripted one).
+  explicit TTrvSerial(std::unique_ptr<CommPort> port);
+  virtual ~TTrvSerial();
+  TTrvSerial(const TTrvSerial&) = delete;
+  TTrvSerial& operator=(const TTrvSerial&) = delete;
+
+  // Opening, closing, configuration.
+  virtual void Connect(const std::string& comport);
+  virtual void CloseSocket();
+  virtual void Config(int baud, int bits, char parity, int stop, bool softflow, bool hardflow);
+  virtual void GetCommState();
+  virtual void SetCommState();
+  virtual void SetSizeRecvBuffer(int size);
+  virtual void Purge();
+  virtual void Flush();
+
+  // Modem lines.
+  virtual uint32_t ModemStatus();
+  virtual bool DSR();
+  virtual bool CTS();
+  virtual bool Carrier();
+  virtual bool Ring();
+  virtual void SetDTR(bool value);
+  virtual void SetRTS(bool value);
+
+  // Transmission.
+  virtual int SendBuffer(const char* buffer, int length);
+  virtual void SendByte(char data);
+  virtual void SendString(const Bytes& data);
+
+  // Reception.
+  virtual int RecvBuffer(char* buffer, int length);
+  virtual int RecvBufferEx(char* buffer, int length, int timeout);
+  virtual Bytes RecvBufferStr(int length, int timeout);
+  virtual Bytes RecvPacket(int timeout);
+  virtual char RecvByte(int timeout);
+  virtual Bytes RecvTerminated(int timeout, const Bytes& terminator);
+  virtual Bytes Recvstring(int timeout);
+
+  // Queue counts and waits.
+  virtual int SendingData();
+  virtual int WaitingData();
+  virtual int WaitingDataEx();
+  bool WaitForLineEvent(uint32_t mask, int timeout);
+  virtual bool CanRead(int timeout);
+  virtual bool CanReadEx(int timeout);
+  virtual bool CanWrite(int timeout);
+
+  // Error model.
+  virtual int SerialCheck(int serialResult);
+  virtual void ExceptCheck();
+  virtual void SetSerialError(int errNumber);
+  virtual void RaiseSerialError(int errNumber);
+  static std::string GetErrorDesc(int errorCode);
+
+  // Properties.
+  int Tag() const { return FTag; }
+  void SetTag(int value) { FTag = value; }
+  intptr_t Handle() const { return port_->NativeHandle(); }
+  const Bytes& LineBuffer() const { return FBuffer; }
+  void SetLineBuffer(const Bytes& value) { FBuffer = value; }
+  bool RaiseExcept() const { return FRaiseExcept; }
+  void SetRaiseExcept(bool value) { FRaiseExcept = value; }
+  const THookSerialStatus& OnStatus() const { return FOnStatus; }
+  void SetOnStatus(THookSerialStatus hook) { FOnStatus = std::move(hook); }
+  bool TestDSR() const { return FTestDSR; }
+  void SetTestDSR(bool value) { FTestDSR = value; }
+  bool TestCTS() const { return FTestCTS; }
+  void SetTestCTS(bool value) { FTestCTS = value; }
+  int MaxLineLength() const { return FMaxLineLength; }
+  void SetMaxLineLength(int value) { FMaxLineLength = value; }
+  int DeadlockTimeout() const { return FDeadlockTimeout; }
+  void SetDeadlockTimeout(int value) { FDeadlockTimeout = value; }
+  bool LinuxLock() const { return FLinuxLock; }
+  void SetLinuxLock(bool value) { FLinuxLock = value; }
+  bool ConvertLineEnd() const { return FConvertLineEnd; }
+  void SetConvertLineEnd(bool value) { FConvertLineEnd = value; }
+  int AtTimeout() const { return FAtTimeout; }
+  void SetAtTimeout(int value) { FAtTimeout = value; }
+  bool InterPacketTimeout() const { return FInterPacketTimeout; }
+  void SetInterPacketTimeout(bool value) { FInterPacketTimeout = value; }
+  const std::string& Device() const { return FDevice; }
+  int LastError() const { return FLastError; }
+  const std::string& LastErrorDesc() const { return FLastErrorDesc; }
+  bool ATResult() const { return FATResult; }
+  bool InstanceActive() const { return FInstanceActive; }
+  int MaxSendBandwidth() const { return FMaxSendBandwidth; }
+  void SetMaxSendBandwidth(int value) { FMaxSendBandwidth = value; }
+  int MaxRecvBandwidth() const { return FMaxRecvBandwidth; }
+  void SetMaxRecvBandwidth(int value) { FMaxRecvBandwidth = value; }
+  virtual void SetMaxBandwidth(int value);
+  int SizeRecvBuffer() const { return FRecvBuffer; }
+  // The zero-based port number taken from the last name given; -1 when none.
+  int ComNr() const { return FComNr; }
+  // The device-control block as last read or written.
+  Dcb& DCB() { return FDCB; }
+
+ protected:
+  virtual void MapCommErrors(uint32_t flags);
+  virtual uint16_t QueryPortAddress();
+  virtual bool TransmitterEmpty(uint16_t portAddress);
+  virtual void ReportStatus(THookSerialReason reason, const std::string& value);
+  virtual void ParsePortNumber(const std::string& name);
+  virtual bool IoNotReady();
+  virtual bool ModemLinesReady();
+  // Waits until `next` (a moment of the clock, in ms), then sets it to now plus the time that
+  // `count` bytes take at `limit` bytes per second. Kept in 64 bits: no wrap to get wrong.
+  virtual void ThrottleBandwidth(int count, int limit, uint64_t& next);
+
+  CommPort& Port() { return *port_; }
+
+ private:
+  // Runs the status query of ClearCommError; false when the platform refused.
+  bool QueryStatus(CommStatus& status);
+  // After a transfer: maps the line errors that the driver reports onto LastError.
+  void CheckLineErrors();
+  // Outcome of a platform read or write, recorded in LastError.
+  void RecordTransfer(TransferOutcome outcome);
+  // Reads `count` bytes that the driver reported waiting.
+  Bytes ReadWaiting(int count);
+  // RecvPacket that, when it raises, puts the bytes a longer reception already received back
+  // in front of the line buffer.
+  Bytes RecvPacketKeeping(const Bytes& received, int timeout);
+  // Collects packets until `length` bytes are stored or a reception fails; the rest of the last
+  // packet becomes the line buffer.
+  Bytes Gather(size_t length, int timeout);
+  // Position (from 1) of the line's terminator in gathered, 0 when none yet; in line-end mode
+  // also drops the second half of a line end split across calls.
+  int FindTerminator(Bytes& gathered, size_t searchFrom, const Bytes& terminator, bool lineEndMode,
+                     size_t& terminatorLength);
+
+  std::unique_ptr<CommPort> port_;
+
+  THookSerialStatus FOnStatus;
+  int FTag = 0;
+  std::string FDevice;
+  int FLastError = 0;
+  std::string FLastErrorDesc;
+  Bytes FBuffer;
+  bool FRaiseExcept = false;
+  int FRecvBuffer = 4096;
+  uint32_t FModemWord = 0;
+  bool FRTSToggle = false;
+  int FDeadlockTimeout = 30000;
+  bool FInstanceActive = false;
+  bool FTestDSR = false;
+  bool FTestCTS = false;
+  bool FLastCR = false;
+  bool FLastLF = false;
+  int FMaxLineLength = 0;
+  bool FLinuxLock = true;
+  int FMaxSendBandwidth = 0;
+  uint64_t FNextSend = 0;
+  int FMaxRecvBandwidth = 0;
+  uint64_t FNextRecv = 0;
+  bool FConvertLineEnd = false;
+  bool FATResult = false;
+  int FAtTimeout = 1000;
+  bool FInterPacketTimeout = true;
+  int FComNr = -1;
+  uint16_t FPortAddr = 0;
+  Dcb FDCB{};
+};
+
+}  // namespace trv
