@@ -105,4 +105,8 @@ std::unique_ptr<CommPort> CreateSystemCommPort();
 // /dev/ttyS0 on Linux).
 std::string NumberedPortPath(int zeroBasedNumber);
 
+// True for the platform's own names of serial devices that are not numbered COM names: on
+// Linux the paths under /dev/tty, /dev/pts/ and /dev/serial/; on Windows none.
+bool IsPlatformSerialPath(const std::string& path);
+
 }  // namespace trv

@@ -71,6 +71,7 @@ TransferOutcome CommPortFake::Write(const char* data, int length, int deadlockMs
   const int carried = writeCapacity_ < 0 ? length : std::min(length, writeCapacity_);
   written_.append(data, static_cast<size_t>(carried));
   transferred = carried;
+  if (responder_) responder_(Bytes(data, static_cast<size_t>(carried)));
   if (carried == length) return TransferOutcome::Completed;
   AdvanceTo(clock_.Milliseconds() + static_cast<uint64_t>(std::max(deadlockMs, 0)));
   return TransferOutcome::TimedOut;

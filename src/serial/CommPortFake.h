@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -37,6 +38,11 @@ class CommPortFake final : public CommPort {
   void SetOutputQueue(uint32_t bytes, uint64_t emptyAtMs) {
     outQueue_ = bytes;
     outEmptyAt_ = emptyAtMs;
+  }
+
+  // Called with every block written, after it went out: a scripted far end answers here.
+  void SetResponder(std::function<void(const Bytes& written)> responder) {
+    responder_ = std::move(responder);
   }
 
   // Observation.
@@ -90,6 +96,7 @@ class CommPortFake final : public CommPort {
   void Log(const std::string& text) { calls_.push_back(text); }
 
   platform::ManualClock& clock_;
+  std::function<void(const Bytes&)> responder_;
   std::vector<Arrival> arrivals_;
   Bytes input_;
   Bytes written_;

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+namespace trv::platform {
+
+// Loads a shared library by name through the platform's loader (LoadLibraryW, dlopen); null
+// when it cannot be loaded. The library stays loaded for the life of the process.
+void* LoadLibraryByName(const std::string& name);
+
+// The address of an exported function of a loaded library; null when it has none by that name.
+void* FindLibraryFunction(void* library, const std::string& function);
+
+}  // namespace trv::platform

@@ -1,0 +1,426 @@
+#include "serial/CommPortPosix.h"
+
+// termios2 and its ioctls come from the kernel's headers: they carry the baud rate as a number
+// (BOTHER), so any rate works. The C library's <termios.h> defines a different struct termios
+// and must not meet these in one file.
+#include <asm/termbits.h>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+
+#include "platform/Clock.h"
+
+namespace trv {
+namespace {
+
+uint64_t Now() {
+  return platform::SystemClock().Milliseconds();
+}
+
+uint64_t DeadlineAfter(int milliseconds) {
+  return Now() + static_cast<uint64_t>(std::max(milliseconds, 0));
+}
+
+// Milliseconds left until deadline, 0 once it passed.
+int Remaining(uint64_t deadline) {
+  const uint64_t now = Now();
+  if (now >= deadline) return 0;
+  return static_cast<int>(std::min<uint64_t>(deadline - now, INT_MAX));
+}
+
+constexpr short kHangUp = POLLHUP | POLLERR | POLLNVAL;
+
+// The time the transmitter needs for queued bytes at baud (start, 8 data and stop bit: 10 bits
+// a byte), never less than 1 ms.
+int DrainTimeMs(int queued, uint32_t baud) {
+  const uint64_t bits = static_cast<uint64_t>(queued) * 10u * 1000u;
+  const uint64_t ms = bits / std::max<uint32_t>(baud, 1);
+  return static_cast<int>(std::clamp<uint64_t>(ms, 1, INT_MAX));
+}
+
+tcflag_t SizeFlag(uint8_t byteSize) {
+  switch (byteSize) {
+    case 5:
+      return CS5;
+    case 6:
+      return CS6;
+    case 7:
+      return CS7;
+    default:
+      return CS8;
+  }
+}
+
+uint8_t ByteSizeOf(tcflag_t cflag) {
+  switch (cflag & CSIZE) {
+    case CS5:
+      return 5;
+    case CS6:
+      return 6;
+    case CS7:
+      return 7;
+    default:
+      return 8;
+  }
+}
+
+uint8_t ParityOf(tcflag_t cflag) {
+  if ((cflag & PARENB) == 0) return dcb::kNoParity;
+  const bool odd = (cflag & PARODD) != 0;
+  // Stick parity: PARODD selects a parity bit that is always 1 (mark), else always 0 (space).
+  if ((cflag & CMSPAR) != 0) return odd ? dcb::kMarkParity : dcb::kSpaceParity;
+  return odd ? dcb::kOddParity : dcb::kEvenParity;
+}
+
+tcflag_t ParityFlags(uint8_t parity) {
+  switch (parity) {
+    case dcb::kOddParity:
+      return PARENB | PARODD;
+    case dcb::kEvenParity:
+      return PARENB;
+    case dcb::kMarkParity:
+      return PARENB | CMSPAR | PARODD;
+    case dcb::kSpaceParity:
+      return PARENB | CMSPAR;
+    default:
+      return 0;
+  }
+}
+
+uint32_t HandshakeFlags(const termios2& tio) {
+  uint32_t flags = dcb::kDtrControlEnable;
+  if ((tio.c_cflag & CRTSCTS) != 0) {
+    flags |= dcb::kOutxCtsFlow | dcb::kRtsControlHandshake;
+  } else {
+    flags |= dcb::kRtsControlEnable;
+  }
+  if ((tio.c_iflag & IXON) != 0) flags |= dcb::kOutX;
+  if ((tio.c_iflag & IXOFF) != 0) flags |= dcb::kInX;
+  return flags;
+}
+
+bool ValidState(const Dcb& dcb) {
+  return dcb.BaudRate != 0 && dcb.ByteSize >= 5 && dcb.ByteSize <= 8 &&
+         dcb.Parity <= dcb::kSpaceParity && dcb.StopBits <= dcb::kTwoStopBits;
+}
+
+}  // namespace
+
+CommPortPosix::~CommPortPosix() {
+  Close();
+}
+
+bool CommPortPosix::Open(const std::string& path) {
+  Close();
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return Fail();
+  if (!ClaimExclusive(fd) || !MakeRaw(fd)) {
+    // Closing releases our flock; the TIOCEXCL of another holder stays as it is.
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  counters_ = {};
+  NewLineErrors();  // the baseline: only errors from now on count
+  return true;
+}
+
+bool CommPortPosix::ClaimExclusive(int fd) {
+  // flock stops every other opener, root included (TIOCEXCL does not stop root); a device that
+  // someone else holds answers EBUSY, the code of a busy port.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return Fail(errno == EWOULDBLOCK ? EBUSY : errno);
+  // TIOCEXCL makes the open() itself fail with EBUSY for unprivileged processes.
+  if (::ioctl(fd, TIOCEXCL) != 0) return Fail();
+  return true;
+}
+
+bool CommPortPosix::MakeRaw(int fd) {
+  termios2 tio{};
+  if (::ioctl(fd, TCGETS2, &tio) != 0) return Fail();
+  tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
+                   IXANY | IMAXBEL | IUCLC);
+  tio.c_oflag &= ~OPOST;
+  tio.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
+  tio.c_cflag &= ~(CSIZE | PARENB);
+  tio.c_cflag |= CS8 | CLOCAL | CREAD;
+  // Reads never wait inside the driver; the waiting is done by poll() with our own deadlines.
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  if (::ioctl(fd, TCSETS2, &tio) != 0) return Fail();
+  baudRate_ = tio.c_ospeed;
+  return true;
+}
+
+void CommPortPosix::Close() {
+  if (fd_ < 0) return;
+  // The exclusive flag belongs to the tty, not to this descriptor: clear it so that the next
+  // opener is not refused because of us (a pty's other side may keep the tty alive).
+  ::ioctl(fd_, TIOCNXCL);
+  ::close(fd_);
+  fd_ = -1;
+}
+
+bool CommPortPosix::Fail() {
+  return Fail(errno);
+}
+
+bool CommPortPosix::Fail(int code) {
+  lastError_ = code;
+  return false;
+}
+
+TransferOutcome CommPortPosix::FailTransfer(int code) {
+  lastError_ = code;
+  return TransferOutcome::Failed;
+}
+
+void CommPortPosix::Prepare(uint32_t inputQueueSize) {
+  // Nothing to set up: no event mask exists on a tty (WaitEvent polls for what it is asked),
+  // and Read itself completes when all requested bytes arrived or its deadline passed.
+  SetupQueues(inputQueueSize);
+}
+
+void CommPortPosix::SetupQueues(uint32_t /*inputQueueSize*/) {
+  // The tty layer's buffers have a fixed size; a request for another size is accepted and has
+  // no effect, as drivers may do with SetupComm.
+}
+
+bool CommPortPosix::GetState(Dcb& dcb) {
+  termios2 tio{};
+  if (fd_ < 0) return Fail(EBADF);
+  if (::ioctl(fd_, TCGETS2, &tio) != 0) return Fail();
+  dcb = extras_;
+  dcb.DCBlength = sizeof(Dcb);
+  dcb.BaudRate = tio.c_ospeed;
+  dcb.ByteSize = ByteSizeOf(tio.c_cflag);
+  dcb.Parity = ParityOf(tio.c_cflag);
+  dcb.StopBits = (tio.c_cflag & CSTOPB) != 0 ? dcb::kTwoStopBits : dcb::kOneStopBit;
+  dcb.Flags = dcb::kBinary | HandshakeFlags(tio);
+  if (dcb.Parity != dcb::kNoParity) dcb.Flags |= dcb::kParity;
+  dcb.XonChar = static_cast<char>(tio.c_cc[VSTART]);
+  dcb.XoffChar = static_cast<char>(tio.c_cc[VSTOP]);
+  baudRate_ = tio.c_ospeed;
+  return true;
+}
+
+bool CommPortPosix::SetState(const Dcb& dcb) {
+  termios2 tio{};
+  if (fd_ < 0) return Fail(EBADF);
+  if (!ValidState(dcb)) return Fail(EINVAL);
+  if (::ioctl(fd_, TCGETS2, &tio) != 0) return Fail();
+  tio.c_cflag &= ~(CBAUD | CIBAUD | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+  // BOTHER in both speed fields: the rates are taken as numbers from c_ispeed and c_ospeed.
+  tio.c_cflag |= BOTHER | (BOTHER << IBSHIFT) | CLOCAL | CREAD;
+  tio.c_ispeed = tio.c_ospeed = dcb.BaudRate;
+  tio.c_cflag |= SizeFlag(dcb.ByteSize) | ParityFlags(dcb.Parity);
+  // One and a half stop bits do not exist on a tty; the nearest is two.
+  if (dcb.StopBits != dcb::kOneStopBit) tio.c_cflag |= CSTOPB;
+  const bool rtsHandshake = (dcb.Flags & dcb::kRtsControlMask) == dcb::kRtsControlHandshake;
+  if ((dcb.Flags & dcb::kOutxCtsFlow) != 0 || rtsHandshake) tio.c_cflag |= CRTSCTS;
+  tio.c_iflag &= ~(IXON | IXOFF | INPCK);
+  if ((dcb.Flags & dcb::kOutX) != 0) tio.c_iflag |= IXON;
+  if ((dcb.Flags & dcb::kInX) != 0) tio.c_iflag |= IXOFF;
+  if ((dcb.Flags & dcb::kParity) != 0 && dcb.Parity != dcb::kNoParity) tio.c_iflag |= INPCK;
+  tio.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
+  tio.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
+  if (::ioctl(fd_, TCSETS2, &tio) != 0) return Fail();
+  extras_ = dcb;
+  baudRate_ = dcb.BaudRate;
+  return true;
+}
+
+bool CommPortPosix::Purge(uint32_t flags) {
+  if (fd_ < 0) return Fail(EBADF);
+  const bool output = (flags & (comm::kPurgeTxAbort | comm::kPurgeTxClear)) != 0;
+  const bool input = (flags & (comm::kPurgeRxAbort | comm::kPurgeRxClear)) != 0;
+  if (!output && !input) return true;
+  const int queue = output && input ? TCIOFLUSH : (output ? TCOFLUSH : TCIFLUSH);
+  if (::ioctl(fd_, TCFLSH, queue) != 0) return Fail();
+  return true;
+}
+
+bool CommPortPosix::Flush() {
+  if (fd_ < 0) return Fail(EBADF);
+  // TCSBRK with a non-zero argument sends no break: it only waits until the output drained.
+  if (::ioctl(fd_, TCSBRK, 1) != 0) return Fail();
+  return true;
+}
+
+int CommPortPosix::PollFor(short events, int timeoutMs) {
+  pollfd entry{fd_, events, 0};
+  const int ready = ::poll(&entry, 1, std::max(timeoutMs, 0));
+  if (ready > 0) return entry.revents;
+  // An interrupted wait counts as a quiet one: the callers recheck their deadline and go on.
+  if (ready == 0 || errno == EINTR) return 0;
+  Fail();
+  return -1;
+}
+
+TransferOutcome CommPortPosix::Write(const char* data, int length, int deadlockMs,
+                                     int& transferred) {
+  transferred = 0;
+  if (fd_ < 0) return FailTransfer(EBADF);
+  const uint64_t deadline = DeadlineAfter(deadlockMs);
+  while (transferred < length) {
+    const ssize_t n = ::write(fd_, data + transferred, static_cast<size_t>(length - transferred));
+    if (n > 0) {
+      transferred += static_cast<int>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) return FailTransfer(errno);
+    const int remaining = Remaining(deadline);
+    if (remaining == 0) {
+      // The deadlock time-out aborts the write: what did not go out is dropped, as a cancelled
+      // overlapped write drops it.
+      ::ioctl(fd_, TCFLSH, TCOFLUSH);
+      return TransferOutcome::TimedOut;
+    }
+    const int revents = PollFor(POLLOUT, remaining);
+    if (revents < 0) return TransferOutcome::Failed;
+    if ((revents & kHangUp) != 0) return FailTransfer(EIO);
+  }
+  return TransferOutcome::Completed;
+}
+
+TransferOutcome CommPortPosix::Read(char* data, int length, int deadlockMs, int& transferred) {
+  transferred = 0;
+  if (fd_ < 0) return FailTransfer(EBADF);
+  const uint64_t deadline = DeadlineAfter(deadlockMs);
+  bool announced = false;  // poll() has just said that bytes are waiting
+  while (transferred < length) {
+    const ssize_t n = ::read(fd_, data + transferred, static_cast<size_t>(length - transferred));
+    if (n > 0) {
+      transferred += static_cast<int>(n);
+      announced = false;
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) return FailTransfer(errno);
+    // With VMIN 0 an empty tty answers 0 rather than EAGAIN; an answer of 0 right after poll()
+    // announced data means the line is gone, and retrying would only spin.
+    if (n == 0 && announced) return FailTransfer(EIO);
+    const int remaining = Remaining(deadline);
+    if (remaining == 0) return TransferOutcome::TimedOut;
+    const int revents = PollFor(POLLIN, remaining);
+    if (revents < 0) return TransferOutcome::Failed;
+    // A hung-up tty (the far end of a pty closed, an adapter unplugged) reports POLLHUP.
+    if ((revents & kHangUp) != 0) return FailTransfer(EIO);
+    announced = (revents & POLLIN) != 0;
+  }
+  return TransferOutcome::Completed;
+}
+
+int CommPortPosix::OutputQueued() {
+  int queued = 0;
+  if (fd_ < 0 || ::ioctl(fd_, TIOCOUTQ, &queued) != 0) return 0;
+  return std::max(queued, 0);
+}
+
+uint32_t CommPortPosix::NewLineErrors() {
+  serial_icounter_struct now{};
+  // Only UART drivers keep these counters; a pty or many USB adapters do not, and then the
+  // line simply reports no errors.
+  if (fd_ < 0 || ::ioctl(fd_, TIOCGICOUNT, &now) != 0) return 0;
+  uint32_t flags = 0;
+  if (now.frame != counters_.frame) flags |= comm::kCeFrame;
+  if (now.overrun != counters_.overrun) flags |= comm::kCeOverrun;
+  if (now.parity != counters_.parity) flags |= comm::kCeRxParity;
+  if (now.buf_overrun != counters_.bufferOverrun) flags |= comm::kCeRxOver;
+  counters_ = {now.frame, now.overrun, now.parity, now.buf_overrun};
+  return flags;
+}
+
+bool CommPortPosix::ClearError(CommStatus& status) {
+  status = {};
+  if (fd_ < 0) return Fail(EBADF);
+  int waiting = 0;
+  if (::ioctl(fd_, FIONREAD, &waiting) != 0) return Fail();
+  status.inQueue = static_cast<uint32_t>(std::max(waiting, 0));
+  status.outQueue = static_cast<uint32_t>(OutputQueued());
+  status.errors = NewLineErrors();
+  return true;
+}
+
+void CommPortPosix::Escape(comm::Escape function) {
+  if (fd_ < 0) return;
+  int line = 0;
+  unsigned long request = TIOCMBIS;
+  switch (function) {
+    case comm::Escape::SetRts:
+      line = TIOCM_RTS;
+      break;
+    case comm::Escape::ClearRts:
+      line = TIOCM_RTS, request = TIOCMBIC;
+      break;
+    case comm::Escape::SetDtr:
+      line = TIOCM_DTR;
+      break;
+    case comm::Escape::ClearDtr:
+      line = TIOCM_DTR, request = TIOCMBIC;
+      break;
+  }
+  // A pty has no modem lines; the escape is unchecked, as the interface says.
+  ::ioctl(fd_, request, &line);
+}
+
+bool CommPortPosix::ModemStatus(uint32_t& word) {
+  word = 0;
+  int lines = 0;
+  if (fd_ < 0) return Fail(EBADF);
+  if (::ioctl(fd_, TIOCMGET, &lines) != 0) return Fail();
+  if ((lines & TIOCM_CTS) != 0) word |= comm::kMsCtsOn;
+  if ((lines & TIOCM_DSR) != 0) word |= comm::kMsDsrOn;
+  if ((lines & TIOCM_RNG) != 0) word |= comm::kMsRingOn;
+  if ((lines & TIOCM_CAR) != 0) word |= comm::kMsRlsdOn;
+  return true;
+}
+
+uint32_t CommPortPosix::WaitEvent(uint32_t mask, int timeoutMs) {
+  mask &= comm::kEvRxChar | comm::kEvTxEmpty;
+  if (fd_ < 0 || mask == 0) return 0;
+  const uint64_t deadline = DeadlineAfter(timeoutMs);
+  const bool forInput = (mask & comm::kEvRxChar) != 0;
+  for (;;) {
+    int waitMs = Remaining(deadline);
+    if ((mask & comm::kEvTxEmpty) != 0) {
+      // A tty has no event for "the transmitter ran empty" that poll() could wait on, and
+      // tcdrain cannot be bounded by a time-out. So the queue is measured and the wait lasts as
+      // long as the queued bytes need on the line at the current rate; then it is measured
+      // again. On a pty the queue is always empty and this answers at once.
+      const int queued = OutputQueued();
+      if (queued == 0) return comm::kEvTxEmpty;
+      waitMs = std::min(waitMs, DrainTimeMs(queued, baudRate_));
+    }
+    // Without POLLIN in events, poll() still ends early on a hang-up: a timed wait that a dead
+    // line cuts short.
+    const int revents = PollFor(forInput ? POLLIN : 0, waitMs);
+    // A hang-up is no data: the wait answers nothing and the next read reports the failure.
+    if (revents < 0 || (revents & kHangUp) != 0) return 0;
+    if ((revents & POLLIN) != 0) return comm::kEvRxChar;
+    if (waitMs == 0) return 0;  // the last look, taken at the deadline, found nothing
+  }
+}
+
+bool CommPortPosix::SetBreak(bool on) {
+  if (fd_ < 0) return Fail(EBADF);
+  if (::ioctl(fd_, on ? TIOCSBRK : TIOCCBRK) != 0) return Fail();
+  return true;
+}
+
+std::unique_ptr<CommPort> CreateSystemCommPort() {
+  return std::make_unique<CommPortPosix>();
+}
+
+std::string NumberedPortPath(int zeroBasedNumber) {
+  return "/dev/ttyS" + std::to_string(zeroBasedNumber);
+}
+
+}  // namespace trv
