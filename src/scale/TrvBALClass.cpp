@@ -4,6 +4,7 @@
 
 #include "device/TrvBase.h"
 #include "platform/Clock.h"
+#include "scale/ScaleNumbers.h"
 #include "scale/TrvBAL.h"
 
 namespace trv {
@@ -85,6 +86,29 @@ double TTrvBALClass::RequestUntilWeight(const Bytes& request, int MillisecTimeOu
     result = fpUltimoPesoLido;
   }
   return result;
+}
+
+void TTrvBALClass::ReadAnswer(const std::function<Bytes()>& receive,
+                              const std::function<double(const Bytes&)>& parse) {
+  ClearReading();
+  try {
+    fpUltimaResposta = receive();
+    fpUltimoPesoLido = parse(fpUltimaResposta);
+  } catch (...) {
+    fpUltimoPesoLido = weight_code::kReadFailure;
+  }
+}
+
+double TTrvBALClass::ConvertField(const std::string& field, double divisor) {
+  const std::string marked = ScaleNumbers::WithDecimalSeparator(field);
+  double weight = 0;
+  int32_t count = 0;
+  if (ScaleNumbers::ContainsDecimalSeparator(marked)) {
+    if (ScaleNumbers::TryToDecimal(marked, weight)) return weight;
+  } else if (ScaleNumbers::TryToInteger(marked, count)) {
+    return count / divisor;
+  }
+  return StatusCode(ScaleNumbers::Trim(marked));
 }
 
 double TTrvBALClass::StatusCode(const std::string& trimmedField) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "device/TrvDevice.h"
@@ -53,7 +54,17 @@ class TTrvBALClass {
   double RequestOnce(const Bytes& request, int MillisecTimeOut);
   // Requests again, after a purge each time, until a positive weight or the deadline.
   double RequestUntilWeight(const Bytes& request, int MillisecTimeOut);
-  // The weight code that the first character of an unconvertible, trimmed field stands for.
+  // The guarded reception of every LeSerial: clears the reading, keeps the answer that
+  // `receive` returns and stores the weight `parse` makes of it. Any failure on the way (a
+  // time-out, a closed port, anything raised) leaves the read-failure code; nothing leaves here.
+  void ReadAnswer(const std::function<Bytes()>& receive,
+                  const std::function<double(const Bytes&)>& parse);
+  // A weight field: "." and "," become the locale's mark; with a mark it is kilograms as
+  // written, without one an integer count of 1/divisor kg. A field that does not convert gives
+  // the code of its status letter.
+  static double ConvertField(const std::string& field, double divisor);
+  // The weight code that the first character of an unconvertible, trimmed field stands for:
+  // I unstable, N negative, S overload, any other no weight; an empty field is a read failure.
   static double StatusCode(const std::string& trimmedField);
 
   TTrvDevice* fpDevice;

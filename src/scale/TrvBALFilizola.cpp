@@ -21,31 +21,19 @@ double TTrvBALFilizola::LePeso(int MillisecTimeOut) {
 }
 
 void TTrvBALFilizola::LeSerial(int MillisecTimeOut) {
-  ClearReading();
-  try {
-    fpUltimaResposta = Serial().RecvPacket(MillisecTimeOut);
-    fpUltimoPesoLido = ParseAnswer(fpUltimaResposta);
-  } catch (...) {
-    fpUltimoPesoLido = weight_code::kReadFailure;
-  }
+  ReadAnswer([&] { return Serial().RecvPacket(MillisecTimeOut); }, &ParseAnswer);
 }
 
 double TTrvBALFilizola::ParseAnswer(const Bytes& answer) {
   std::string field = answer;
   if (!field.empty() && field.front() == kStx) field.erase(0, 1);
   if (!field.empty() && field.back() == kEtx) field.pop_back();
-  field = ScaleNumbers::WithDecimalSeparator(field);
-
+  if (field.size() <= 10) return ConvertField(field, 1000);
+  // A long field: its first six characters, always divided by 1000.
   double weight = 0;
-  int32_t thousandths = 0;
-  if (field.size() > 10) {
-    if (ScaleNumbers::TryToDecimal(field.substr(0, 6), weight)) return weight / 1000;
-  } else if (ScaleNumbers::ContainsDecimalSeparator(field)) {
-    if (ScaleNumbers::TryToDecimal(field, weight)) return weight;
-  } else if (ScaleNumbers::TryToInteger(field, thousandths)) {
-    return thousandths / 1000.0;
-  }
-  return StatusCode(ScaleNumbers::Trim(field));
+  const std::string head = ScaleNumbers::WithDecimalSeparator(field.substr(0, 6));
+  if (ScaleNumbers::TryToDecimal(head, weight)) return weight / 1000;
+  return StatusCode(ScaleNumbers::Trim(ScaleNumbers::WithDecimalSeparator(field)));
 }
 
 }  // namespace trv
