@@ -250,6 +250,9 @@ uint32_t CommPortWin32::WaitEventOnce(uint32_t mask, uint32_t timeoutMs, bool& e
   overlapped.hEvent = AsHandle(event.get());
   DWORD received = 0;
   SetCommMask(port, mask);
+  // A byte that arrived after the caller last looked at the queue but before the mask was set
+  // raised no event; with the mask in place, one look at the queue closes that gap.
+  if (const uint32_t waiting = EventsFromQueues(mask & EV_RXCHAR); waiting != 0) return waiting;
   if (!WaitCommEvent(port, &received, &overlapped)) {
     const DWORD code = GetLastError();
     if (code == ERROR_IO_PENDING) {
