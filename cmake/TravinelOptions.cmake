@@ -12,6 +12,13 @@ if(WIN32)
   target_link_options(travinel_options INTERFACE -static-libgcc -static-libstdc++ -static)
 endif()
 
+if(TRAVINEL_FUZZ)
+  # Coverage for libFuzzer and the sanitizers in every library the fuzz targets link.
+  target_compile_options(travinel_options INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(travinel_options INTERFACE -fsanitize=address,undefined)
+endif()
+
 if(TRAVINEL_SANITIZE)
   target_compile_options(travinel_options INTERFACE
     -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
