@@ -1,0 +1,292 @@
+// The weighing form on headless controls, a scripted port and a manual clock: its state table,
+// the nesting of enabling and disabling through the check box, and the display of readings.
+#include <gtest/gtest.h>
+
+#include "control/FrmActivexForm.h"
+#include "control/HeadlessControls.h"
+#include "platform/Locale.h"
+#include "platform/ManualClock.h"
+#include "platform/TimerQueue.h"
+#include "serial/CommPortFake.h"
+
+namespace trv {
+namespace {
+
+const Bytes STX = "\x02";
+const Bytes ETX = "\x03";
+const char kDataMessage[] =
+    "Valor deve estar na faixa de 5 a 8.\nNormalmente os equipamentos Seriais utilizam: 7 ou 8";
+
+class FormTest : public ::testing::Test {
+ protected:
+  FormTest() : form_(nullptr, ui_.Controls(), MakePort()) {}
+
+  // A Filizola scale on port 3 at 9600 8N1.
+  void Configure(int model = 1) {
+    form_.SetModBal(model);
+    form_.SetPorta(3);
+    form_.SetBitBal(8);
+    form_.SetVelBal(9600);
+  }
+
+  // The scale answers every request with this field, framed.
+  void ScaleShows(const Bytes& field) {
+    port_->SetResponder([this, field](const Bytes&) { port_->ArriveAfter(10, STX + field + ETX); });
+  }
+  void ScaleIsSilent() { port_->SetResponder(nullptr); }
+
+  std::string Status() const {
+    return ui_.StatusHistory().empty() ? "" : ui_.StatusHistory().back();
+  }
+  std::string WeightBox() { return ui_.Controls().txtPeso.Text(); }
+  bool Ticked() { return ui_.Controls().chkBalanca.Checked(); }
+  int Opens() const {
+    int opens = 0;
+    for (const std::string& call : port_->Calls()) opens += call.rfind("Open ", 0) == 0;
+    return opens;
+  }
+
+  platform::ManualClock clock_{10000};
+  platform::ScopedClock scopedClock_{clock_};
+  platform::TimerQueue timers_;
+  platform::ScopedTimerService scopedTimers_{timers_};
+  HeadlessControls ui_;
+  CommPortFake* port_ = nullptr;
+  TFfrmActivexForm form_;
+
+ private:
+  std::unique_ptr<CommPort> MakePort() {
+    auto port = std::make_unique<CommPortFake>(clock_);
+    port_ = port.get();
+    return port;
+  }
+};
+
+TEST_F(FormTest, ANewFormIsUnconfigured) {
+  EXPECT_EQ(form_.ModBal(), 0);
+  EXPECT_EQ(form_.UsrBal(), 0);
+  EXPECT_EQ(form_.PesoLido(), 0.0);
+  EXPECT_EQ(WeightBox(), "");
+  EXPECT_FALSE(form_.timePeso().Enabled());
+  EXPECT_EQ(form_.timePeso().Interval(), 3000u);
+  EXPECT_TRUE(form_.balanca().MonitorarBalanca());
+  EXPECT_EQ(form_.balanca().Porta(), "COM1");
+}
+
+TEST_F(FormTest, TickingAnUnconfiguredScaleShowsTheBoxThenDisables) {
+  ui_.Controls().chkBalanca.Toggle();  // the user's tick
+  ASSERT_EQ(ui_.Boxes().size(), 1u);
+  EXPECT_EQ(ui_.Boxes()[0].text, "Balança não configurada.");
+  EXPECT_EQ(ui_.Boxes()[0].caption, "Erro:");
+  EXPECT_TRUE(ui_.Boxes()[0].error);
+  EXPECT_EQ(ui_.StatusHistory(),
+            (std::vector<std::string>{"Balança não configurada.", "Balança Desativada"}));
+  EXPECT_FALSE(Ticked());
+}
+
+TEST_F(FormTest, EnablingAnUnconfiguredScaleFromTheHostKeepsItsText) {
+  form_.SetUsrBal(1);
+  EXPECT_EQ(ui_.Boxes().size(), 1u);
+  EXPECT_EQ(Status(), "Balança não configurada.");
+  EXPECT_FALSE(Ticked());
+}
+
+TEST_F(FormTest, ARefusedValueShowsTheDevicesMessage) {
+  form_.SetModBal(1);  // data bits left at 0
+  form_.SetUsrBal(1);
+  EXPECT_EQ(Status(), std::string("Erro na configuração, ou balança desligada: ") + kDataMessage);
+  EXPECT_FALSE(form_.balanca().Ativo());
+
+  ui_.Controls().chkBalanca.Toggle();  // through the box the failure text is replaced
+  EXPECT_EQ(Status(), "Balança Desativada");
+  EXPECT_FALSE(Ticked());
+}
+
+TEST_F(FormTest, APortThatDoesNotOpenFailsTheEnabling) {
+  Configure();
+  port_->SetOpenError(NumberedPortPath(2), 2);
+  form_.SetUsrBal(1);
+  EXPECT_EQ(
+      Status().rfind("Erro na configuração, ou balança desligada: Communication error 2: ", 0), 0u)
+      << Status();
+  EXPECT_FALSE(form_.balanca().Ativo());
+  EXPECT_FALSE(form_.timePeso().Enabled());
+}
+
+TEST_F(FormTest, PortZeroIsComZero) {
+  Configure();
+  form_.SetPorta(0);
+  form_.SetUsrBal(1);
+  EXPECT_EQ(form_.balanca().Porta(), "COM0");
+}
+
+TEST_F(FormTest, EnablingFromTheHostNestsAndEndsReady) {
+  Configure();
+  form_.SetUsrBal(1);
+  EXPECT_EQ(Opens(), 2);  // the tick re-runs the enabling inside the first one
+  EXPECT_EQ(Status(), "Balança Pronta");
+  EXPECT_TRUE(Ticked());
+  EXPECT_TRUE(form_.balanca().Ativo());
+  EXPECT_TRUE(form_.timePeso().Enabled());
+  EXPECT_TRUE(form_.balanca().Timer().Running());  // monitoring
+
+  form_.SetUsrBal(1);  // again: re-configured and re-opened once more
+  EXPECT_EQ(Opens(), 3);
+  EXPECT_EQ(Status(), "Balança Pronta");
+  EXPECT_EQ(port_->State().BaudRate, 9600u);
+}
+
+TEST_F(FormTest, DisablingFromTheHostClosesEverything) {
+  Configure();
+  form_.SetUsrBal(1);
+  form_.SetUsrBal(0);
+  EXPECT_EQ(Status(), "Balança Desativada");
+  EXPECT_FALSE(Ticked());
+  EXPECT_FALSE(form_.balanca().Ativo());
+  EXPECT_FALSE(form_.timePeso().Enabled());
+  EXPECT_FALSE(port_->IsOpen());
+}
+
+TEST_F(FormTest, PollingShowsEachReading) {
+  Configure();
+  form_.SetUsrBal(1);
+  ScaleShows("001500");
+  timers_.RunFor(3000);
+  EXPECT_EQ(Status(), "Peso Aferido: 1500 gramas");
+  EXPECT_EQ(form_.PesoLido(), 1500);
+
+  ScaleIsSilent();  // -9 keeps the text
+  timers_.RunFor(3000);
+  EXPECT_EQ(Status(), "Peso Aferido: 1500 gramas");
+}
+
+TEST_F(FormTest, AReadErrorWhilePollingDisablesTheScale) {
+  Configure();
+  form_.SetUsrBal(1);
+  port_->Fail(CommPortFake::Call::Purge, 5);
+  timers_.RunFor(3000);
+  const auto& history = ui_.StatusHistory();
+  ASSERT_GE(history.size(), 2u);
+  EXPECT_EQ(
+      history[history.size() - 2].rfind("Erro na Leitura do peso: Communication error 5: ", 0), 0u);
+  EXPECT_EQ(Status(), "Balança Desativada");
+  EXPECT_EQ(form_.UsrBal(), 0);
+  EXPECT_FALSE(form_.balanca().Ativo());
+  EXPECT_FALSE(form_.timePeso().Enabled());
+}
+
+TEST_F(FormTest, AModelWithoutProtocolFailsAtTheFirstPoll) {
+  Configure(256);  // passes the configured test, selects no protocol
+  form_.SetUsrBal(1);
+  EXPECT_EQ(Status(), "Balança Pronta");
+  timers_.RunFor(3000);
+  const auto& history = ui_.StatusHistory();
+  EXPECT_EQ(history[history.size() - 2],
+            "Erro na Leitura do peso: Função LePeso não implementada em: Não Definida");
+  EXPECT_EQ(Status(), "Balança Desativada");
+}
+
+TEST_F(FormTest, ReadOnceLeavesPollingWithoutScale) {
+  Configure();
+  form_.SetUsrBal(1);
+  ScaleShows("002000");
+  form_.SpeedButton1Click();
+  EXPECT_EQ(Status(), "Peso Aferido: 2000 gramas");
+  EXPECT_FALSE(form_.balanca().Ativo());
+  EXPECT_TRUE(Ticked());
+  EXPECT_TRUE(form_.timePeso().Enabled());
+  timers_.RunFor(3000);
+  EXPECT_EQ(Status(), "Balança não disponivel");
+
+  // Unticking shows the disabled text but leaves the timer, which had no scale to close.
+  ui_.Controls().chkBalanca.Toggle();
+  EXPECT_EQ(Status(), "Balança Desativada");
+  EXPECT_TRUE(form_.timePeso().Enabled());
+  timers_.RunFor(3000);
+  EXPECT_EQ(Status(), "Balança não disponivel");
+
+  ui_.Controls().chkBalanca.Toggle();  // enabling again returns to the enabled state
+  EXPECT_EQ(Status(), "Balança Pronta");
+  EXPECT_TRUE(form_.balanca().Ativo());
+}
+
+TEST_F(FormTest, ReadOnceReportsItsErrorInABox) {
+  form_.SpeedButton1Click();  // model 0: no protocol to read with
+  ASSERT_EQ(ui_.Boxes().size(), 1u);
+  EXPECT_EQ(ui_.Boxes()[0].text, std::string("Erro na configuração: ") + kDataMessage);
+  EXPECT_EQ(ui_.Boxes()[0].caption, "Erro:");
+  EXPECT_FALSE(form_.balanca().Ativo());
+}
+
+TEST_F(FormTest, ReadingForTheHostWhileDisabledGivesZero) {
+  form_.SetPesoLido(5);
+  form_.LerPeso();
+  EXPECT_EQ(form_.PesoLido(), 0.0);
+  EXPECT_TRUE(ui_.StatusHistory().empty());
+}
+
+TEST_F(FormTest, TheOtherControls) {
+  form_.txtPesoEnter();
+  EXPECT_TRUE(form_.timePeso().Enabled());
+  form_.txtPesoExit();
+  EXPECT_FALSE(form_.timePeso().Enabled());
+  form_.Button1Click();
+  ASSERT_EQ(ui_.Boxes().size(), 1u);
+  EXPECT_EQ(ui_.Boxes()[0].text, "oi");
+  EXPECT_FALSE(ui_.Boxes()[0].error);
+}
+
+// The display of one reading on demand, for each unit setting and decimal separator.
+struct DisplayCase {
+  Bytes field;  // what the Filizola scale sends between STX and ETX
+  int unit;
+  int decimals;
+  std::string box;  // with '#' standing for the locale's decimal separator
+  std::string status;
+  double pesoLido;
+};
+
+class FormDisplayTest : public FormTest, public ::testing::WithParamInterface<char> {
+ protected:
+  platform::ScopedDecimalSeparator separator_{GetParam()};
+  std::string Local(std::string text) {
+    for (char& c : text) {
+      if (c == '#') c = GetParam();
+    }
+    return text;
+  }
+};
+
+TEST_P(FormDisplayTest, EveryUnitAndCode) {
+  const DisplayCase cases[] = {
+      {"1.2346", 0, 0, "1235", "Peso Aferido: 1235 gramas", 1235},
+      {"1.2346", 1, 1, "1#235", "Peso Aferido: 1#235 kilogramas", 1.235},
+      {"0.350", 1, 0, "350", "Peso Aferido: 350 gramas", 350},
+      {"2.4", 1, 0, "2", "Peso Aferido: 2 kilogramas", 2},
+      {"1.0", 1, 0, "1", "Peso Aferido: 1 kilogramas", 1},
+      {"0.0004", 0, 0, "0", "Peso Aferido: 0 gramas", 0},
+      {"IIIIII", 0, 0, "-1000", "Peso Instavel Aguarde Nova Leitura", -1000},
+      {"IIIIII", 1, 1, "-1#000", "Peso Instavel Aguarde Nova Leitura", -1},
+      {"NNNNNN", 0, 0, "-2000", "Peso Negativo.", -2000},
+      {"SSSSSS", 0, 0, "-10000", "Sobrepeso.", -10000},
+      {"000000", 0, 0, "0", "Coloque o Objeto sobre a Balança!", 0},
+      {"-0.5", 0, 0, "-500", "Coloque o Objeto sobre a Balança!", -500},
+      {"", 0, 0, "-9000", "Coloque o Objeto sobre a Balança!", -9000},  // -9: the text stays
+  };
+  Configure();
+  form_.SetUsrBal(1);
+  for (const DisplayCase& c : cases) {
+    form_.SetUniBal(c.unit);
+    form_.SetDecBal(c.decimals);
+    ScaleShows(c.field);
+    form_.LerPeso();
+    EXPECT_EQ(WeightBox(), Local(c.box)) << c.field;
+    EXPECT_EQ(Status(), Local(c.status)) << c.field;
+    EXPECT_DOUBLE_EQ(form_.PesoLido(), c.pesoLido) << c.field;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Separators, FormDisplayTest, ::testing::Values(',', '.'));
+
+}  // namespace
+}  // namespace trv
