@@ -160,6 +160,19 @@ TEST_F(DeviceTest, PortKinds) {
   }
 }
 
+#ifndef _WIN32
+TEST_F(DeviceTest, ALinkToASerialDeviceIsASerialPort) {
+  const auto link = std::filesystem::temp_directory_path() / "travinel-device-link-ttyScale";
+  std::filesystem::remove(link);
+  std::filesystem::create_symlink("/dev/tty", link);
+  device_.SetPorta(link.string());
+  EXPECT_EQ(device_.Kind(), TTrvDevice::PortKind::Serial);
+  std::filesystem::remove(link);
+  device_.SetPorta(link.string() + "-missing");
+  EXPECT_EQ(device_.Kind(), TTrvDevice::PortKind::File);
+}
+#endif
+
 TEST_F(DeviceTest, TimeOutIsAtLeastOneSecondAndSetsTheDeadlock) {
   device_.SetPorta("COM1");
   device_.SetTimeOut(0);

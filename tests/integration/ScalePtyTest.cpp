@@ -1,0 +1,447 @@
+// The scale component with the Filizola driver on a real serial line, against the scale
+// simulator (tools/simulator): natively pseudo-terminals found through link paths, under Wine
+// the same pseudo-terminals seen as COM ports. TRAVINEL_TEST_PORT names the scale's port,
+// TRAVINEL_CONTROL_PORT the simulator's control port, through which each test sets what the
+// scale shows and how it answers. Only the project's classes, the standard library and
+// GoogleTest are used here, so the same source builds for Windows.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "platform/Locale.h"
+#include "platform/Timer.h"
+#include "platform/TimerQueue.h"
+#include "scale/TrvBAL.h"
+#include "serial/TrvSerial.h"
+
+namespace trv {
+namespace {
+
+using Steady = std::chrono::steady_clock;
+
+// The time-out of every reading: the driver asks again until it has a weight or this passed.
+constexpr int kReadTimeout = 2000;
+// Requests within one time-out: each one waits 200 ms for its answer, so a time-out of
+// 2000 ms asks about ten times; fewer than this would mean that the driver gave up early.
+constexpr uint64_t kSeveralRequests = 5;
+
+constexpr char kStx = '\x02';
+constexpr char kEtx = '\x03';
+
+// STX, the field, ETX: a Filizola answer.
+Bytes Framed(const std::string& field) {
+  return kStx + field + kEtx;
+}
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+long long MillisecondsSince(Steady::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start).count();
+}
+
+class ScaleLineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    scalePort_ = Environment("TRAVINEL_TEST_PORT");
+    controlPort_ = Environment("TRAVINEL_CONTROL_PORT");
+    if (scalePort_.empty() || controlPort_.empty()) {
+      GTEST_SKIP() << "TRAVINEL_TEST_PORT and TRAVINEL_CONTROL_PORT are not set; run this "
+                      "program through tests/support/with-simulator (ctest does)";
+    }
+    control_.SetRaiseExcept(true);
+    control_.Connect(controlPort_);
+    control_.Config(9600, 8, 'N', 0, false, false);
+    Command("RESET");
+  }
+
+  void TearDown() override {
+    if (!control_.InstanceActive()) return;
+    Command("RESET");
+    control_.SetRaiseExcept(false);
+    control_.CloseSocket();
+  }
+
+  // Sends one command of the simulator's control language and waits for its "OK".
+  void Command(const std::string& line) { EXPECT_EQ(Query(line), "OK") << line; }
+
+  std::string Query(const std::string& line) {
+    control_.SendString(line + "\n");
+    return control_.RecvTerminated(2000, "\n");
+  }
+
+  // The requests the simulated scale received so far.
+  uint64_t Requests() {
+    const std::string reply = Query("REQUESTS");
+    EXPECT_EQ(reply.rfind("OK ", 0), 0u) << reply;
+    return reply.size() > 3 ? std::strtoull(reply.c_str() + 3, nullptr, 10) : 0;
+  }
+
+  // A Filizola scale component on the test port, not active yet.
+  std::unique_ptr<TTrvBAL> NewScale() {
+    auto scale = std::make_unique<TTrvBAL>(nullptr);
+    scale->SetPorta(scalePort_);
+    scale->SetModelo(balFilizola);
+    return scale;
+  }
+
+  // Activates a new scale, reads once and reports how many requests that took.
+  double ReadOnce(uint64_t& requests, long long& elapsedMs) {
+    std::unique_ptr<TTrvBAL> scale = NewScale();
+    scale->Ativar();
+    const uint64_t before = Requests();
+    const auto start = Steady::now();
+    const double weight = scale->LePeso(kReadTimeout);
+    elapsedMs = MillisecondsSince(start);
+    requests = Requests() - before;
+    return weight;
+  }
+
+  double ReadOnce() {
+    uint64_t requests = 0;
+    long long elapsedMs = 0;
+    return ReadOnce(requests, elapsedMs);
+  }
+
+  std::string scalePort_;
+  std::string controlPort_;
+  TTrvSerial control_;
+};
+
+// ---- Weights, with either decimal separator -----------------------------------------------
+
+struct WeightCase {
+  int grams;
+  double kilograms;
+  char separator;
+};
+
+void PrintTo(const WeightCase& c, std::ostream* out) {
+  *out << c.grams << " g, separator '" << c.separator << "'";
+}
+
+class ScaleWeightTest : public ScaleLineTest, public ::testing::WithParamInterface<WeightCase> {};
+
+TEST_P(ScaleWeightTest, ReadsTheWeightInKilograms) {
+  const WeightCase& c = GetParam();
+  platform::ScopedDecimalSeparator separator(c.separator);
+  Command("WEIGHT " + std::to_string(c.grams));
+  uint64_t requests = 0;
+  long long elapsedMs = 0;
+  EXPECT_DOUBLE_EQ(ReadOnce(requests, elapsedMs), c.kilograms);
+  EXPECT_EQ(requests, 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Weights, ScaleWeightTest,
+                         ::testing::Values(WeightCase{1234, 1.234, ','},
+                                           WeightCase{1234, 1.234, '.'}, WeightCase{1, 0.001, ','},
+                                           WeightCase{1, 0.001, '.'},
+                                           WeightCase{999999, 999.999, ','},
+                                           WeightCase{999999, 999.999, '.'}));
+
+TEST_F(ScaleLineTest, KeepsTheAnswerAndRaisesOnLePeso) {
+  Command("WEIGHT 2500");
+  std::unique_ptr<TTrvBAL> scale = NewScale();
+  std::vector<double> events;
+  scale->OnLePeso = [&](double weight, const Bytes& /*answer*/) { events.push_back(weight); };
+  scale->Ativar();
+  EXPECT_DOUBLE_EQ(scale->LePeso(kReadTimeout), 2.5);
+  EXPECT_EQ(scale->UltimaResposta(), Framed("002500"));
+  EXPECT_DOUBLE_EQ(scale->UltimoPesoLido(), 2.5);
+  EXPECT_EQ(events, std::vector<double>{2.5});
+}
+
+// ---- Readings without a weight --------------------------------------------------------------
+
+TEST_F(ScaleLineTest, UnstableUntilTheDeadlineGivesMinusOneAfterSeveralRequests) {
+  Command("WEIGHT 1234");
+  Command("STATE unstable");
+  uint64_t requests = 0;
+  long long elapsedMs = 0;
+  EXPECT_DOUBLE_EQ(ReadOnce(requests, elapsedMs), -1);
+  EXPECT_GE(requests, kSeveralRequests);
+  EXPECT_GE(elapsedMs, kReadTimeout - 50);
+}
+
+TEST_F(ScaleLineTest, NegativeRepeatsUntilTheDeadlineAndGivesMinusTwo) {
+  Command("STATE negative");
+  uint64_t requests = 0;
+  long long elapsedMs = 0;
+  EXPECT_DOUBLE_EQ(ReadOnce(requests, elapsedMs), -2);
+  EXPECT_GE(requests, kSeveralRequests);
+  EXPECT_GE(elapsedMs, kReadTimeout - 50);
+}
+
+TEST_F(ScaleLineTest, OverloadGivesMinusTen) {
+  Command("STATE overload");
+  uint64_t requests = 0;
+  long long elapsedMs = 0;
+  EXPECT_DOUBLE_EQ(ReadOnce(requests, elapsedMs), -10);
+  EXPECT_GE(requests, kSeveralRequests);
+}
+
+TEST_F(ScaleLineTest, AWeightAboveTheRangeIsAnOverload) {
+  Command("WEIGHT 1000000");
+  EXPECT_DOUBLE_EQ(ReadOnce(), -10);
+}
+
+TEST_F(ScaleLineTest, TwoUnstableAnswersThenTheWeightOnTheThirdRequest) {
+  Command("WEIGHT 1234");
+  Command("UNSTABLE 2");
+  uint64_t requests = 0;
+  long long elapsedMs = 0;
+  EXPECT_DOUBLE_EQ(ReadOnce(requests, elapsedMs), 1.234);
+  EXPECT_EQ(requests, 3u);
+}
+
+TEST_F(ScaleLineTest, SilentScaleGivesMinusNineAfterTheTimeout) {
+  Command("SILENT on");
+  uint64_t requests = 0;
+  long long elapsedMs = 0;
+  EXPECT_DOUBLE_EQ(ReadOnce(requests, elapsedMs), -9);
+  // The one reception waits for what is left of the time-out after the request.
+  EXPECT_GE(elapsedMs, kReadTimeout - 50);
+  EXPECT_LT(elapsedMs, kReadTimeout + 1000);
+  EXPECT_GE(requests, 1u);
+  EXPECT_LE(requests, 2u);
+}
+
+// ---- Answer timing --------------------------------------------------------------------------
+
+TEST_F(ScaleLineTest, AnAnswerSplitWithinThePauseAfterTheRequestArrivesWhole) {
+  // The driver waits 200 ms after each request before it reads: halves 50 ms apart are both
+  // there by then.
+  Command("WEIGHT 1234");
+  Command("SPLIT 50");
+  EXPECT_DOUBLE_EQ(ReadOnce(), 1.234);
+}
+
+TEST_F(ScaleLineTest, AnAnswerSplitBeyondThePauseIsReadByItsFirstHalf) {
+  // The first half, STX "001", arrives alone; the driver reads what is there and takes "001"
+  // as a weight in thousandths of a kilogram: 0.001, a positive weight, so it stops asking.
+  // The rest, "234" ETX, comes later and stays on the line.
+  Command("WEIGHT 1234");
+  Command("SPLIT 500");
+  std::unique_ptr<TTrvBAL> scale = NewScale();
+  scale->Ativar();
+  EXPECT_DOUBLE_EQ(scale->LePeso(kReadTimeout), 0.001);
+  EXPECT_EQ(scale->UltimaResposta(), kStx + Bytes("001"));
+  EXPECT_EQ(scale->Device().Serial->RecvTerminated(2000, "\x03"), "234");
+}
+
+TEST_F(ScaleLineTest, ADelayedAnswerWithinTheTimeoutGivesTheWeight) {
+  Command("WEIGHT 1234");
+  Command("DELAY 500");
+  uint64_t requests = 0;
+  long long elapsedMs = 0;
+  EXPECT_DOUBLE_EQ(ReadOnce(requests, elapsedMs), 1.234);
+  EXPECT_EQ(requests, 1u);
+  EXPECT_GE(elapsedMs, 500);
+}
+
+// ---- Monitoring and the active state ------------------------------------------------------
+
+TEST_F(ScaleLineTest, MonitoringDeliversWhatTheScaleSendsByItself) {
+  platform::TimerQueue queue;
+  platform::ScopedTimerService service(queue);
+  std::unique_ptr<TTrvBAL> scale = NewScale();
+  std::vector<double> weights;
+  scale->OnLePeso = [&](double weight, const Bytes& /*answer*/) { weights.push_back(weight); };
+  scale->SetMonitorarBalanca(true);
+  Command("WEIGHT 1234");
+  scale->Ativar();
+  // What earlier tests left on the line is not this scale's.
+  scale->Device().Serial->Purge();
+  Command("UNSOLICITED 100");
+  queue.RunFor(1000);
+  scale->Desativar();
+  EXPECT_GE(weights.size(), 3u);
+  for (const double weight : weights) EXPECT_DOUBLE_EQ(weight, 1.234);
+}
+
+TEST_F(ScaleLineTest, LePesoOnAnInactiveScaleOpensAndClosesThePort) {
+  Command("WEIGHT 1234");
+  std::unique_ptr<TTrvBAL> scale = NewScale();
+  EXPECT_DOUBLE_EQ(scale->LePeso(kReadTimeout), 1.234);
+  EXPECT_FALSE(scale->Ativo());
+  EXPECT_FALSE(scale->Device().Serial->InstanceActive());
+  // The port is free again: another client opens it.
+  TTrvSerial other;
+  other.Connect(scalePort_);
+  EXPECT_EQ(other.LastError(), 0) << other.LastErrorDesc();
+  other.CloseSocket();
+  // And the component reads again the same way.
+  EXPECT_DOUBLE_EQ(scale->LePeso(kReadTimeout), 1.234);
+  EXPECT_FALSE(scale->Ativo());
+}
+
+TEST_F(ScaleLineTest, LePesoOnAnActiveScaleLeavesItActive) {
+  Command("WEIGHT 42");
+  std::unique_ptr<TTrvBAL> scale = NewScale();
+  scale->Ativar();
+  EXPECT_DOUBLE_EQ(scale->LePeso(kReadTimeout), 0.042);
+  EXPECT_TRUE(scale->Ativo());
+  EXPECT_TRUE(scale->Device().Serial->InstanceActive());
+}
+
+// ---- Toledo, Toledo 2180 and Urano -----------------------------------------------------------
+// These ask once per reading (no repetition), so every answer, weight or code, is the result of
+// one request.
+
+// A scale model and the simulator protocol that answers for it.
+struct ProtocolModel {
+  const char* protocol;
+  uint8_t model;
+};
+
+void PrintTo(const ProtocolModel& p, std::ostream* out) {
+  *out << p.protocol;
+}
+
+constexpr ProtocolModel kToledo{"toledo", balToledo};
+constexpr ProtocolModel kToledo2180{"toledo2180", balToledo2180};
+constexpr ProtocolModel kUrano{"urano", balUrano};
+
+class SingleRequestLineTest : public ScaleLineTest {
+ protected:
+  // An active scale component of the model, with the simulator speaking its protocol.
+  std::unique_ptr<TTrvBAL> ActiveScale(const ProtocolModel& p) {
+    Command(std::string("PROTOCOL ") + p.protocol);
+    auto scale = std::make_unique<TTrvBAL>(nullptr);
+    scale->SetPorta(scalePort_);
+    scale->SetModelo(p.model);
+    scale->Ativar();
+    return scale;
+  }
+
+  double ReadOnceWith(const ProtocolModel& p, uint64_t& requests, long long& elapsedMs) {
+    std::unique_ptr<TTrvBAL> scale = ActiveScale(p);
+    const uint64_t before = Requests();
+    const auto start = Steady::now();
+    const double weight = scale->LePeso(kReadTimeout);
+    elapsedMs = MillisecondsSince(start);
+    requests = Requests() - before;
+    return weight;
+  }
+};
+
+// What the scale shows (simulator commands) and what the driver reads from its answer.
+struct ProtocolReadingCase {
+  ProtocolModel scale;
+  const char* weight;
+  const char* state;
+  char separator;
+  double expected;
+};
+
+void PrintTo(const ProtocolReadingCase& c, std::ostream* out) {
+  *out << c.scale.protocol << " " << c.weight << " g " << c.state << ", separator '" << c.separator
+       << "'";
+}
+
+class ProtocolReadingTest : public SingleRequestLineTest,
+                            public ::testing::WithParamInterface<ProtocolReadingCase> {};
+
+TEST_P(ProtocolReadingTest, OneRequestGivesTheWeightOrCode) {
+  const ProtocolReadingCase& c = GetParam();
+  platform::ScopedDecimalSeparator separator(c.separator);
+  Command(std::string("WEIGHT ") + c.weight);
+  Command(std::string("STATE ") + c.state);
+  uint64_t requests = 0;
+  long long elapsedMs = 0;
+  EXPECT_DOUBLE_EQ(ReadOnceWith(c.scale, requests, elapsedMs), c.expected);
+  EXPECT_EQ(requests, 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Readings, ProtocolReadingTest,
+    ::testing::Values(
+        // Toledo: grams, and a status letter for each state.
+        ProtocolReadingCase{kToledo, "1234", "stable", ',', 1.234},
+        ProtocolReadingCase{kToledo, "1234", "stable", '.', 1.234},
+        ProtocolReadingCase{kToledo, "999999", "stable", ',', 999.999},
+        ProtocolReadingCase{kToledo, "0", "stable", ',', 0},
+        ProtocolReadingCase{kToledo, "1234", "unstable", ',', -1},
+        ProtocolReadingCase{kToledo, "1234", "negative", ',', -2},
+        ProtocolReadingCase{kToledo, "1234", "overload", ',', -10},
+        // Toledo 2180: tenths of a kilogram in five lines; unstable lines disagree, a negative
+        // weight carries a sign, an overload shows no number.
+        ProtocolReadingCase{kToledo2180, "123400", "stable", ',', 123.4},
+        ProtocolReadingCase{kToledo2180, "123400", "stable", '.', 123.4},
+        ProtocolReadingCase{kToledo2180, "0", "stable", ',', 0},
+        ProtocolReadingCase{kToledo2180, "123400", "unstable", ',', -1},
+        ProtocolReadingCase{kToledo2180, "123400", "negative", ',', -2},
+        ProtocolReadingCase{kToledo2180, "123400", "overload", ',', 0},
+        // Urano: kilograms with a comma; no overload form.
+        ProtocolReadingCase{kUrano, "1234", "stable", ',', 1.234},
+        ProtocolReadingCase{kUrano, "1234", "stable", '.', 1.234},
+        ProtocolReadingCase{kUrano, "150000", "stable", ',', 150},
+        ProtocolReadingCase{kUrano, "1234", "unstable", ',', -1},
+        ProtocolReadingCase{kUrano, "1234", "negative", ',', -2},
+        ProtocolReadingCase{kUrano, "-1234", "stable", ',', -2},
+        ProtocolReadingCase{kUrano, "1234", "overload", ',', 0}));
+
+class ProtocolSilenceTest : public SingleRequestLineTest,
+                            public ::testing::WithParamInterface<ProtocolModel> {};
+
+TEST_P(ProtocolSilenceTest, ASilentScaleGivesMinusNineAfterThePauseAndTheTimeout) {
+  Command("SILENT on");
+  uint64_t requests = 0;
+  long long elapsedMs = 0;
+  EXPECT_DOUBLE_EQ(ReadOnceWith(GetParam(), requests, elapsedMs), -9);
+  EXPECT_EQ(requests, 1u);
+  EXPECT_GE(elapsedMs, 200 + kReadTimeout - 50);
+  EXPECT_LT(elapsedMs, 200 + kReadTimeout + 1000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Protocols, ProtocolSilenceTest,
+                         ::testing::Values(kToledo, kToledo2180, kUrano));
+
+// An answer in two halves: within the pause after the request both halves are there; beyond
+// it the drivers that take one delivery read the first half alone, while Toledo 2180 waits for
+// the rest of its lines.
+struct ProtocolSplitCase {
+  ProtocolModel scale;
+  int splitMs;
+  double expected;
+  Bytes answer;  // the raw answer the driver keeps
+};
+
+void PrintTo(const ProtocolSplitCase& c, std::ostream* out) {
+  *out << c.scale.protocol << " split " << c.splitMs << " ms";
+}
+
+class ProtocolSplitTest : public SingleRequestLineTest,
+                          public ::testing::WithParamInterface<ProtocolSplitCase> {};
+
+TEST_P(ProtocolSplitTest, ReadsWhatHasArrived) {
+  const ProtocolSplitCase& c = GetParam();
+  Command(std::string("WEIGHT ") + (c.scale.model == balToledo2180 ? "123400" : "1234"));
+  Command("SPLIT " + std::to_string(c.splitMs));
+  std::unique_ptr<TTrvBAL> scale = ActiveScale(c.scale);
+  EXPECT_DOUBLE_EQ(scale->LePeso(kReadTimeout), c.expected);
+  EXPECT_EQ(scale->UltimaResposta(), c.answer);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Halves, ProtocolSplitTest,
+    ::testing::Values(ProtocolSplitCase{kToledo, 50, 1.234, Framed("001234")},
+                      // STX "001" alone: 0.001 kg.
+                      ProtocolSplitCase{kToledo, 500, 0.001, kStx + Bytes("001")},
+                      ProtocolSplitCase{kToledo2180, 50, 123.4, "`001234"},
+                      // Two and a half lines, then the rest: the line in the middle is joined.
+                      ProtocolSplitCase{kToledo2180, 500, 123.4, "`001234"},
+                      ProtocolSplitCase{kUrano, 50, 1.234, "E PESO: 1,234kg"},
+                      // "E PESO:" alone holds no unit: no weight field.
+                      ProtocolSplitCase{kUrano, 500, -9, "E PESO:"}));
+
+}  // namespace
+}  // namespace trv

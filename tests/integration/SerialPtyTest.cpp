@@ -1,0 +1,278 @@
+// The serial class on the system's real port, against the scripted far end of
+// tests/support/SerialPeer: natively a pseudo-terminal found through a link path, under Wine the
+// same pseudo-terminal seen as a COM port. The port's name comes from TRAVINEL_TEST_PORT.
+// Only the serial class, the standard library and GoogleTest are used here, so the same source
+// builds for Windows.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+
+#include "platform/Wine.h"
+#include "serial/ETrvSerialError.h"
+#include "serial/TrvSerial.h"
+
+namespace trv {
+namespace {
+
+using Steady = std::chrono::steady_clock;
+
+std::string TestPort() {
+  const char* port = std::getenv("TRAVINEL_TEST_PORT");
+  return port != nullptr ? port : "";
+}
+
+std::string Hex(const Bytes& bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  for (const char c : bytes) {
+    const auto value = static_cast<unsigned char>(c);
+    text += kDigits[value >> 4];
+    text += kDigits[value & 15];
+  }
+  return text;
+}
+
+// The bytes the peer's STREAM command sends.
+Bytes Pattern(size_t count) {
+  Bytes bytes(count, '\0');
+  for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<char>((i * 7 + 3) % 256);
+  return bytes;
+}
+
+long long MillisecondsSince(Steady::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start).count();
+}
+
+// A port name that does not exist, in the style of the test port's name.
+std::string MissingPort(const std::string& port) {
+  const bool comStyle = port.size() > 3 && (port[0] == 'C' || port[0] == 'c');
+  return comStyle ? "COM199" : port + ".missing";
+}
+
+class SerialLineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    port_ = TestPort();
+    if (port_.empty()) {
+      GTEST_SKIP() << "TRAVINEL_TEST_PORT is not set; run this program through "
+                      "tests/support/with-peer (ctest does) to give it a far end";
+    }
+    ASSERT_NO_FATAL_FAILURE(Open(serial_));
+  }
+
+  void TearDown() override {
+    serial_.SetRaiseExcept(false);
+    serial_.CloseSocket();
+  }
+
+  void Open(TTrvSerial& serial) {
+    serial.Connect(port_);
+    ASSERT_EQ(serial.LastError(), 0) << port_ << ": " << serial.LastErrorDesc();
+    serial.Config(9600, 8, 'N', 0, false, false);
+    ASSERT_EQ(serial.LastError(), 0) << serial.LastErrorDesc();
+  }
+
+  // Sends one line of the peer's command language.
+  void Command(TTrvSerial& serial, const std::string& line) {
+    serial.SendString(line + "\n");
+    ASSERT_EQ(serial.LastError(), 0) << line << ": " << serial.LastErrorDesc();
+  }
+  void Command(const std::string& line) { Command(serial_, line); }
+
+  // Collects packets until count bytes arrived; each packet must come within timeout.
+  Bytes Collect(TTrvSerial& serial, size_t count, int timeout = 2000) {
+    Bytes received;
+    while (received.size() < count) {
+      const Bytes packet = serial.RecvPacket(timeout);
+      EXPECT_EQ(serial.LastError(), 0) << "after " << received.size() << " bytes";
+      if (serial.LastError() != 0) break;
+      received += packet;
+    }
+    return received;
+  }
+  Bytes Collect(size_t count, int timeout = 2000) { return Collect(serial_, count, timeout); }
+
+  std::string port_;
+  TTrvSerial serial_;
+};
+
+// ---- The far end answers -------------------------------------------------------------------
+
+using SerialAnswerTest = SerialLineTest;
+
+TEST_F(SerialAnswerTest, RecvPacketDeliversTheAnswer) {
+  const Bytes answer("S S     12.345kg\r\n");
+  Command("SEND " + Hex(answer));
+  EXPECT_EQ(Collect(answer.size()), answer);
+}
+
+TEST_F(SerialAnswerTest, BinaryAnswerArrivesUnchanged) {
+  // Raw line: no CR/LF translation, no XON/XOFF eaten, NUL and 0xFF pass.
+  const Bytes answer{"\x00\r\n\x11\x13\x7f\xff\n\r", 9};
+  Command("SEND " + Hex(answer));
+  EXPECT_EQ(Collect(answer.size()), answer);
+}
+
+TEST_F(SerialAnswerTest, RecvTerminatedJoinsASplitAnswerAndKeepsTheRest) {
+  Command("SPLIT 150 " + Hex("0012") + " " + Hex(".5\r+"));
+  EXPECT_EQ(serial_.RecvTerminated(1000, "\r"), "0012.5");
+  EXPECT_EQ(serial_.LastError(), 0);
+  EXPECT_EQ(serial_.RecvPacket(1000), "+");
+  EXPECT_EQ(serial_.LastError(), 0);
+}
+
+TEST_F(SerialAnswerTest, LongAnswerArrivesComplete) {
+  constexpr int kLength = 20000;
+  Command("STREAM " + std::to_string(kLength));
+  Bytes received(kLength, '\0');
+  EXPECT_EQ(serial_.RecvBufferEx(received.data(), kLength, 2000), kLength);
+  EXPECT_EQ(serial_.LastError(), 0);
+  EXPECT_EQ(received, Pattern(kLength));
+}
+
+// ---- Reception of a trickling answer -------------------------------------------------------
+
+using SerialTrickleTest = SerialLineTest;
+
+TEST_F(SerialTrickleTest, InterPacketTimeoutWaitsForEachByteAnew) {
+  const Bytes answer("ABCDEF");
+  serial_.SetInterPacketTimeout(true);
+  Command("TRICKLE 60 " + Hex(answer));
+  Bytes received(answer.size(), '\0');
+  // 300 ms of gaps in all, each well within the 200 ms allowed between packets.
+  EXPECT_EQ(serial_.RecvBufferEx(received.data(), 6, 200), 6);
+  EXPECT_EQ(serial_.LastError(), 0);
+  EXPECT_EQ(received, answer);
+}
+
+TEST_F(SerialTrickleTest, OverallTimeoutEndsEarlyAndLosesNothing) {
+  const Bytes answer("ABCDEF");
+  serial_.SetInterPacketTimeout(false);
+  Command("TRICKLE 100 " + Hex(answer));
+  Bytes first(answer.size(), '\0');
+  // 500 ms of gaps do not fit a budget of 250 ms for the whole call.
+  const int count = serial_.RecvBufferEx(first.data(), 6, 250);
+  EXPECT_EQ(serial_.LastError(), serial_error::kTimeout);
+  ASSERT_GE(count, 1);
+  ASSERT_LT(count, 6);
+  first.resize(static_cast<size_t>(count));
+
+  serial_.SetInterPacketTimeout(true);
+  Bytes rest(answer.size() - first.size(), '\0');
+  const int restCount = serial_.RecvBufferEx(rest.data(), static_cast<int>(rest.size()), 1000);
+  EXPECT_EQ(serial_.LastError(), 0);
+  EXPECT_EQ(first + rest.substr(0, static_cast<size_t>(std::max(restCount, 0))), answer);
+}
+
+// ---- Late and missing answers --------------------------------------------------------------
+
+using SerialTimeoutTest = SerialLineTest;
+
+TEST_F(SerialTimeoutTest, LateAnswerWithinTheTimeoutArrives) {
+  const auto start = Steady::now();
+  Command("LATE 200 " + Hex("LATE"));
+  EXPECT_EQ(Collect(4, 2000), "LATE");
+  EXPECT_GE(MillisecondsSince(start), 150);
+}
+
+TEST_F(SerialTimeoutTest, LateAnswerBeyondTheTimeoutIsReadByTheNextCall) {
+  Command("LATE 400 " + Hex("ABC"));
+  EXPECT_EQ(serial_.RecvPacket(100), "");
+  EXPECT_EQ(serial_.LastError(), serial_error::kTimeout);
+  EXPECT_EQ(Collect(3), "ABC");
+}
+
+TEST_F(SerialTimeoutTest, SilentLineTimesOutAfterTheTimeout) {
+  Command("SILENT");
+  const auto start = Steady::now();
+  EXPECT_EQ(serial_.RecvPacket(300), "");
+  const long long elapsed = MillisecondsSince(start);
+  EXPECT_EQ(serial_.LastError(), serial_error::kTimeout);
+  EXPECT_EQ(serial_.LastErrorDesc(), "Timeout during operation");
+  EXPECT_GE(elapsed, 280);
+  EXPECT_LT(elapsed, 1500);
+}
+
+TEST_F(SerialTimeoutTest, SilentLineRaisesWhenAsked) {
+  Command("SILENT");
+  serial_.SetRaiseExcept(true);
+  try {
+    serial_.RecvPacket(300);
+    FAIL() << "a time-out with RaiseExcept on must raise";
+  } catch (const ETrvSerialError& error) {
+    EXPECT_EQ(error.ErrorCode, serial_error::kTimeout);
+    EXPECT_STREQ(error.what(), "Communication error 9997: Timeout during operation");
+  }
+}
+
+// ---- The far end hangs up ------------------------------------------------------------------
+
+using SerialHangUpTest = SerialLineTest;
+
+TEST_F(SerialHangUpTest, ReceptionEndsWithAnErrorAndTheLinkPathOpensAgain) {
+  Command("HANGUP 200");
+  const auto start = Steady::now();
+  const Bytes received = serial_.RecvPacket(3000);
+  EXPECT_NE(serial_.LastError(), 0) << "received " << received.size() << " bytes";
+  EXPECT_LT(MillisecondsSince(start), 5000);
+
+  serial_.CloseSocket();
+  EXPECT_FALSE(serial_.InstanceActive());
+  ASSERT_NO_FATAL_FAILURE(Open(serial_));
+  Command("SEND " + Hex("again\r"));
+  EXPECT_EQ(Collect(6), "again\r");
+}
+
+// ---- Ownership of the port -----------------------------------------------------------------
+
+using SerialOwnershipTest = SerialLineTest;
+
+TEST_F(SerialOwnershipTest, SecondConnectionIsRefusedAndTheFirstGoesOn) {
+  if (platform::RunningUnderWine()) GTEST_SKIP() << "Wine lets a COM port be opened twice";
+  TTrvSerial second;
+  second.Connect(port_);
+  // EBUSY natively, ERROR_ACCESS_DENIED on Windows: refused, and not mistaken for "missing".
+  EXPECT_NE(second.LastError(), 0);
+  EXPECT_NE(second.LastError(), 2);
+  EXPECT_FALSE(second.InstanceActive());
+
+  Command("SEND " + Hex("still mine\n"));
+  EXPECT_EQ(Collect(11), "still mine\n");
+}
+
+TEST_F(SerialOwnershipTest, PortIsFreeAgainAfterClosing) {
+  serial_.CloseSocket();
+  TTrvSerial next;
+  ASSERT_NO_FATAL_FAILURE(Open(next));
+  Command(next, "SEND " + Hex("next\n"));
+  EXPECT_EQ(Collect(next, 5), "next\n");
+  next.CloseSocket();
+}
+
+TEST(SerialMissingPortTest, MissingPortLeavesCodeTwo) {
+  const std::string port = TestPort();
+  if (port.empty()) GTEST_SKIP() << "TRAVINEL_TEST_PORT is not set";
+  TTrvSerial serial;
+  serial.Connect(MissingPort(port));
+  EXPECT_EQ(serial.LastError(), 2) << serial.LastErrorDesc();
+  EXPECT_FALSE(serial.InstanceActive());
+}
+
+// ---- Transmission --------------------------------------------------------------------------
+
+using SerialSendTest = SerialLineTest;
+
+TEST_F(SerialSendTest, BlockArrivesIntactAtTheFarEnd) {
+  // Every byte value, line ends included: the peer counts raw bytes while sinking.
+  const Bytes block = Pattern(4096);
+  Command("SINK " + std::to_string(block.size()));
+  serial_.SendString(block);
+  EXPECT_EQ(serial_.LastError(), 0) << serial_.LastErrorDesc();
+  EXPECT_EQ(Collect(3, 3000), "OK\n");
+}
+
+}  // namespace
+}  // namespace trv

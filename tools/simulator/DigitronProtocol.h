@@ -1,0 +1,20 @@
+#pragma once
+
+#include "ScaleProtocol.h"
+
+namespace trv::tools {
+
+// Digitron scales: asked with ENQ (0x05), they answer STX, a six-character field and ETX. A
+// weight of whole tens of grams is six zero-padded digits of hundredths of a kilogram (up to
+// 9999.99 kg); any other weight up to 99.999 kg is written in kilograms with a decimal point
+// and three decimals. Six letters stand for a reading without a weight: I (unstable),
+// N (negative), S (overload, also any weight that six characters cannot hold exactly).
+class DigitronProtocol final : public ScaleProtocol {
+ public:
+  std::string Name() const override { return "digitron"; }
+  size_t RequestLength(const Bytes& received) const override;
+  bool BeginsRequest(const Bytes& received) const override;
+  Bytes Answer(const ScaleReading& reading) override;
+};
+
+}  // namespace trv::tools

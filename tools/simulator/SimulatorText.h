@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cctype>
+#include <charconv>
+#include <cstdint>
+#include <string>
+
+// Small text helpers shared by the simulator's command parsers.
+namespace trv::tools::text {
+
+inline std::string Lowercase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+inline std::string Uppercase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// A decimal integer (optional leading minus) filling the whole text, within [low, high].
+inline bool ParseInteger(const std::string& text, int64_t low, int64_t high, int64_t& value) {
+  const char* end = text.data() + text.size();
+  int64_t parsed = 0;
+  const auto result = std::from_chars(text.data(), end, parsed);
+  if (text.empty() || result.ec != std::errc() || result.ptr != end) return false;
+  if (parsed < low || parsed > high) return false;
+  value = parsed;
+  return true;
+}
+
+}  // namespace trv::tools::text

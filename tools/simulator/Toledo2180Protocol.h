@@ -1,0 +1,25 @@
+#pragma once
+
+#include "ScaleProtocol.h"
+
+namespace trv::tools {
+
+// Toledo 2180 indicators: asked with ENQ (0x05), they answer five lines, each a grave accent
+// (0x60), a six-character field and CR. The field is the weight in tenths of a kilogram as six
+// zero-padded digits (the weight is rounded to 100 g; 001234 is 123.4 kg). The protocol has no
+// status letters, so the states are shown by the lines themselves:
+// - unstable: the fifth line shows the weight 100 g away from the first four (lower at the top
+//   of the range), so the last three lines disagree;
+// - negative (also any weight below zero): the field is "-" and five digits of the weight's
+//   size, at least 100 g (the reading stays below zero after rounding);
+// - overload (also any weight above 99999.9 kg): the field is six dashes, which is no number,
+//   so the reading is no weight.
+class Toledo2180Protocol final : public ScaleProtocol {
+ public:
+  std::string Name() const override { return "toledo2180"; }
+  size_t RequestLength(const Bytes& received) const override;
+  bool BeginsRequest(const Bytes& received) const override;
+  Bytes Answer(const ScaleReading& reading) override;
+};
+
+}  // namespace trv::tools

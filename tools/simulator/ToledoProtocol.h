@@ -1,0 +1,19 @@
+#pragma once
+
+#include "ScaleProtocol.h"
+
+namespace trv::tools {
+
+// Toledo scales: asked with ENQ (0x05), they answer in the short form: STX, a field and ETX.
+// The field is the weight in grams as six zero-padded decimal digits, or five letters for a
+// reading without a weight: I (unstable), N (negative, also any weight below zero), S (overload,
+// also any weight above 999999 g).
+class ToledoProtocol final : public ScaleProtocol {
+ public:
+  std::string Name() const override { return "toledo"; }
+  size_t RequestLength(const Bytes& received) const override;
+  bool BeginsRequest(const Bytes& received) const override;
+  Bytes Answer(const ScaleReading& reading) override;
+};
+
+}  // namespace trv::tools
