@@ -203,6 +203,36 @@ void TFfrmActivexForm::LerPeso() {
   FPesoLido = result;
 }
 
+void TFfrmActivexForm::Initialize() {
+  using E = FormEventSink;
+  OnActivate = [this] { Relay(E::kOnActivate); };
+  OnClick = [this] { Relay(E::kOnClick); };
+  OnCreate = [this] { Relay(E::kOnCreate); };
+  OnDblClick = [this] { Relay(E::kOnDblClick); };
+  OnDeactivate = [this] { Relay(E::kOnDeactivate); };
+  OnDestroy = [this] { Relay(E::kOnDestroy); };
+  OnKeyPress = [this](char16_t& key) { RelayKeyPress(key); };
+  OnMouseEnter = [this] { Relay(E::kOnMouseEnter); };
+  OnMouseLeave = [this] { Relay(E::kOnMouseLeave); };
+  OnPaint = [this] { Relay(E::kOnPaint); };
+}
+
+void TFfrmActivexForm::EventSinkChanged(std::shared_ptr<FormEventSink> sink) {
+  events_ = std::move(sink);
+  const bool first = sinkChanges_++ == 0;
+  if (first && events_ && OnCreate) OnCreate();
+}
+
+void TFfrmActivexForm::Relay(FormEventSink::Event event) {
+  if (events_) events_->Fire(event);
+}
+
+void TFfrmActivexForm::RelayKeyPress(char16_t& key) {
+  auto value = static_cast<int16_t>(key);
+  if (events_) events_->FireKeyPress(value);
+  key = static_cast<char16_t>(value);
+}
+
 void TFfrmActivexForm::txtPesoEnter() {
   timePeso_->SetEnabled(true);
 }

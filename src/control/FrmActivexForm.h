@@ -5,6 +5,7 @@
 #include <string>
 
 #include "control/FormControls.h"
+#include "control/FormEventSink.h"
 #include "platform/Bytes.h"
 #include "platform/TComponent.h"
 #include "platform/Timer.h"
@@ -63,6 +64,25 @@ class TFfrmActivexForm : public TComponent {
   double PesoLido() const { return FPesoLido; }
   void SetPesoLido(double value) { FPesoLido = value; }
 
+  // Binds the form's ten events to the relays that pass them to the host's sink.
+  void Initialize();
+  // The host connected its event sink (or disconnected it, with null). The first connection
+  // with a sink runs the form's creation event, so the host receives OnCreate once.
+  void EventSinkChanged(std::shared_ptr<FormEventSink> sink);
+  const std::shared_ptr<FormEventSink>& FEvents() const { return events_; }
+
+  // The form's own events, raised by its window.
+  std::function<void()> OnActivate;
+  std::function<void()> OnClick;
+  std::function<void()> OnCreate;
+  std::function<void()> OnDblClick;
+  std::function<void()> OnDestroy;
+  std::function<void()> OnDeactivate;
+  std::function<void(char16_t& key)> OnKeyPress;
+  std::function<void()> OnMouseEnter;
+  std::function<void()> OnMouseLeave;
+  std::function<void()> OnPaint;
+
   TTrvBAL& balanca() { return *balanca_; }
   TTimer& timePeso() { return *timePeso_; }
   const FormControls& Controls() const { return controls_; }
@@ -80,7 +100,13 @@ class TFfrmActivexForm : public TComponent {
   // The status text of a weight code; false for a code that leaves the status as it is.
   static bool StatusOfCode(double weight, std::string& text);
 
+  // The relay of one event to the host's sink; nothing without a sink.
+  void Relay(FormEventSink::Event event);
+  void RelayKeyPress(char16_t& key);
+
   FormControls controls_;
+  std::shared_ptr<FormEventSink> events_;
+  int sinkChanges_ = 0;
   std::unique_ptr<TTimer> timePeso_;
   std::unique_ptr<TTrvBAL> balanca_;
 

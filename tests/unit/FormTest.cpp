@@ -290,3 +290,55 @@ INSTANTIATE_TEST_SUITE_P(Separators, FormDisplayTest, ::testing::Values(',', '.'
 
 }  // namespace
 }  // namespace trv
+
+namespace trv {
+namespace {
+
+// A host's sink that records the events it receives and answers key presses with its own key.
+class RecordingSink final : public FormEventSink {
+ public:
+  void Fire(Event event) override { events.push_back(event); }
+  void FireKeyPress(int16_t& key) override {
+    events.push_back(kOnKeyPress);
+    seenKey = key;
+    key = answerKey;
+  }
+  std::vector<int> events;
+  int16_t seenKey = 0;
+  int16_t answerKey = 0;
+};
+
+TEST_F(FormTest, EventsReachTheHostOnlyThroughItsSink) {
+  form_.Initialize();
+  form_.OnClick();  // no sink: lost
+  char16_t key = u'a';
+  form_.OnKeyPress(key);
+  EXPECT_EQ(key, u'a');  // written back unchanged
+
+  auto sink = std::make_shared<RecordingSink>();
+  form_.EventSinkChanged(sink);  // the first connection brings OnCreate
+  form_.OnClick();
+  form_.OnPaint();
+  sink->answerKey = 0;  // the host suppresses the key
+  form_.OnKeyPress(key);
+  EXPECT_EQ(key, 0);
+  EXPECT_EQ(sink->seenKey, u'a');
+  EXPECT_EQ(sink->events, (std::vector<int>{203, 202, 210, 207}));
+
+  form_.EventSinkChanged(nullptr);
+  form_.OnClick();
+  form_.EventSinkChanged(sink);  // a second connection: no OnCreate again
+  form_.OnDestroy();
+  EXPECT_EQ(sink->events, (std::vector<int>{203, 202, 210, 207, 205}));
+}
+
+TEST_F(FormTest, AFirstChangeWithoutASinkUsesUpTheCreationEvent) {
+  form_.Initialize();
+  form_.EventSinkChanged(nullptr);
+  auto sink = std::make_shared<RecordingSink>();
+  form_.EventSinkChanged(sink);
+  EXPECT_TRUE(sink->events.empty());
+}
+
+}  // namespace
+}  // namespace trv
