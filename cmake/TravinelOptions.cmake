@@ -2,7 +2,10 @@
 # sanitizers when asked for.
 add_library(travinel_options INTERFACE)
 target_compile_options(travinel_options INTERFACE
-  -Wall -Wextra -Wpedantic -Werror -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual)
+  -Wall -Wextra -Wpedantic -Werror -Wshadow -Woverloaded-virtual
+  # COM interfaces have no virtual destructor by design (objects delete themselves in
+  # Release): targets that implement them set TRAVINEL_COM and go without this warning.
+  $<$<NOT:$<BOOL:$<TARGET_PROPERTY:TRAVINEL_COM>>>:-Wnon-virtual-dtor>)
 target_include_directories(travinel_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
 
 if(WIN32)

@@ -1,0 +1,449 @@
+#include "control/com/ActiveFormControl.h"
+
+#include <olectl.h>
+
+#include <new>
+
+#include "control/com/ComErrors.h"
+#include "control/com/ComServer.h"
+#include "control/com/EventConnectionPoint.h"
+#include "platform/TextWin32.h"
+
+namespace trv::com {
+namespace {
+
+VARIANT_BOOL ToVariantBool(bool value) {
+  return value ? VARIANT_TRUE : VARIANT_FALSE;
+}
+
+// Every member runs guarded; getters check their out parameter first.
+template <typename T, typename Getter>
+HRESULT Get(T* value, Getter getter) {
+  if (value == nullptr) return E_POINTER;
+  return Guarded(IID_IFfrmActivexForm, [&] { *value = getter(); });
+}
+
+template <typename Setter>
+HRESULT Put(Setter setter) {
+  return Guarded(IID_IFfrmActivexForm, setter);
+}
+
+BSTR ToBstr(const std::wstring& text) {
+  BSTR value = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  if (value == nullptr) throw std::bad_alloc();
+  return value;
+}
+
+std::wstring FromBstr(BSTR value) {
+  return value != nullptr ? std::wstring(value, SysStringLen(value)) : std::wstring();
+}
+
+IFontDisp* CreateFormFont() {
+  // Tahoma, 10 pixels high at 96 pixels per inch: 7.5 points.
+  FONTDESC description = {};
+  description.cbSizeofstruct = sizeof description;
+  description.lpstrName = const_cast<LPOLESTR>(L"Tahoma");
+  description.cySize.int64 = 75000;
+  description.sWeight = FW_NORMAL;
+  description.sCharset = DEFAULT_CHARSET;
+  IFontDisp* font = nullptr;
+  OleCreateFontIndirect(&description, IID_IFontDisp, reinterpret_cast<void**>(&font));
+  return font;
+}
+
+}  // namespace
+
+// ---- Life ---------------------------------------------------------------------------------
+
+HRESULT ActiveFormControl::Create(REFIID riid, void** object) {
+  auto* control = new ActiveFormControl();
+  control->AddRef();
+  const HRESULT result = control->QueryInterface(riid, object);
+  control->Release();
+  return result;
+}
+
+ActiveFormControl::ActiveFormControl()
+    : window_(std::make_unique<Win32FormWindow>()), embedding_(*this) {
+  ComServer::Instance().ObjectCreated();
+  font_ = CreateFormFont();
+  connectionPoint_ = new EventConnectionPoint(*this);
+  Form().Initialize();
+}
+
+ActiveFormControl::~ActiveFormControl() {
+  // The window goes first, while the host's sink is still connected, so that OnDestroy
+  // reaches the host.
+  window_.reset();
+  connectionPoint_->Detach();
+  connectionPoint_->Release();
+  if (font_ != nullptr) font_->Release();
+  ComServer::Instance().ObjectDestroyed();
+}
+
+STDMETHODIMP ActiveFormControl::QueryInterface(REFIID riid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+      IsEqualIID(riid, IID_IFfrmActivexForm)) {
+    *object = static_cast<IFfrmActivexForm*>(this);
+  } else if (IsEqualIID(riid, IID_ISupportErrorInfo)) {
+    *object = static_cast<ISupportErrorInfo*>(this);
+  } else if (IsEqualIID(riid, IID_IProvideClassInfo) || IsEqualIID(riid, IID_IProvideClassInfo2)) {
+    *object = static_cast<IProvideClassInfo2*>(this);
+  } else if (IsEqualIID(riid, IID_IConnectionPointContainer)) {
+    *object = static_cast<IConnectionPointContainer*>(this);
+  } else if (embedding_.Find(riid, object)) {
+    return S_OK;  // already AddRef'ed
+  } else {
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP_(ULONG) ActiveFormControl::AddRef() {
+  return InterlockedIncrement(&references_);
+}
+
+STDMETHODIMP_(ULONG) ActiveFormControl::Release() {
+  const LONG left = InterlockedDecrement(&references_);
+  if (left == 0) delete this;
+  return left;
+}
+
+// ---- IDispatch ----------------------------------------------------------------------------
+
+STDMETHODIMP ActiveFormControl::GetTypeInfoCount(UINT* count) {
+  if (count == nullptr) return E_POINTER;
+  *count = 1;
+  return S_OK;
+}
+
+STDMETHODIMP ActiveFormControl::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
+  if (info == nullptr) return E_POINTER;
+  *info = nullptr;
+  if (index != 0) return DISP_E_BADINDEX;
+  return ComServer::Instance().TypeInfoOf(IID_IFfrmActivexForm, info);
+}
+
+STDMETHODIMP ActiveFormControl::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                              DISPID* ids) {
+  ITypeInfo* info = nullptr;
+  HRESULT result = InterfaceTypeInfo(&info);
+  if (FAILED(result)) return result;
+  result = DispGetIDsOfNames(info, names, count, ids);
+  info->Release();
+  return result;
+}
+
+STDMETHODIMP ActiveFormControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                       VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
+  ITypeInfo* info = nullptr;
+  HRESULT outcome = InterfaceTypeInfo(&info);
+  if (FAILED(outcome)) return outcome;
+  outcome = info->Invoke(static_cast<IFfrmActivexForm*>(this), id, flags, params, result, exception,
+                         argumentError);
+  info->Release();
+  return outcome;
+}
+
+HRESULT ActiveFormControl::InterfaceTypeInfo(ITypeInfo** info) {
+  ITypeInfo* dispatch = nullptr;
+  HRESULT result = ComServer::Instance().TypeInfoOf(IID_IFfrmActivexForm, &dispatch);
+  if (FAILED(result)) return result;
+  HREFTYPE vtableHalf = 0;
+  result = dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableHalf);
+  if (SUCCEEDED(result)) result = dispatch->GetRefTypeInfo(vtableHalf, info);
+  dispatch->Release();
+  return result;
+}
+
+// ---- The form's standard properties -------------------------------------------------------
+
+STDMETHODIMP ActiveFormControl::get_Visible(VARIANT_BOOL* Value) {
+  return Get(Value, [&] { return ToVariantBool(IsWindowVisible(window_->Handle()) != FALSE); });
+}
+STDMETHODIMP ActiveFormControl::put_Visible(VARIANT_BOOL Value) {
+  return Put([&] { ShowWindow(window_->Handle(), Value != 0 ? SW_SHOWNA : SW_HIDE); });
+}
+STDMETHODIMP ActiveFormControl::get_AutoScroll(VARIANT_BOOL* Value) {
+  return Get(Value, [&] { return ToVariantBool(stored_.autoScroll); });
+}
+STDMETHODIMP ActiveFormControl::put_AutoScroll(VARIANT_BOOL Value) {
+  return Put([&] { stored_.autoScroll = Value != 0; });
+}
+STDMETHODIMP ActiveFormControl::get_AutoSize(VARIANT_BOOL* Value) {
+  return Get(Value, [&] { return ToVariantBool(stored_.autoSize); });
+}
+STDMETHODIMP ActiveFormControl::put_AutoSize(VARIANT_BOOL Value) {
+  return Put([&] { stored_.autoSize = Value != 0; });
+}
+STDMETHODIMP ActiveFormControl::get_AxBorderStyle(TxActiveFormBorderStyle* Value) {
+  return Get(Value, [&] { return stored_.axBorderStyle; });
+}
+STDMETHODIMP ActiveFormControl::put_AxBorderStyle(TxActiveFormBorderStyle Value) {
+  return Put([&] { stored_.axBorderStyle = Value; });
+}
+STDMETHODIMP ActiveFormControl::get_BorderWidth(LONG* Value) {
+  return Get(Value, [&] { return stored_.borderWidth; });
+}
+STDMETHODIMP ActiveFormControl::put_BorderWidth(LONG Value) {
+  return Put([&] { stored_.borderWidth = Value; });
+}
+STDMETHODIMP ActiveFormControl::get_Caption(BSTR* Value) {
+  return Get(Value, [&] {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window_->Handle())) + 1, L'\0');
+    text.resize(static_cast<size_t>(
+        GetWindowTextW(window_->Handle(), text.data(), static_cast<int>(text.size()))));
+    return ToBstr(text);
+  });
+}
+STDMETHODIMP ActiveFormControl::put_Caption(BSTR Value) {
+  return Put([&] { SetWindowTextW(window_->Handle(), FromBstr(Value).c_str()); });
+}
+STDMETHODIMP ActiveFormControl::get_Color(OLE_COLOR* Value) {
+  return Get(Value, [&] { return stored_.color; });
+}
+STDMETHODIMP ActiveFormControl::put_Color(OLE_COLOR Value) {
+  return Put([&] { stored_.color = Value; });
+}
+STDMETHODIMP ActiveFormControl::get_Font(IFontDisp** Value) {
+  return Get(Value, [&] {
+    if (font_ != nullptr) font_->AddRef();
+    return font_;
+  });
+}
+STDMETHODIMP ActiveFormControl::put_Font(IFontDisp* Value) {
+  return Put([&] {
+    // The given font's attributes become the form's: a copy of it, not the caller's object.
+    IFont* given = nullptr;
+    if (Value == nullptr ||
+        FAILED(Value->QueryInterface(IID_IFont, reinterpret_cast<void**>(&given)))) {
+      throw ComError(E_INVALIDARG, "Font: not an OLE font");
+    }
+    IFont* copy = nullptr;
+    const HRESULT cloned = given->Clone(&copy);
+    given->Release();
+    if (FAILED(cloned)) throw ComError(cloned, "Font: the font could not be copied");
+    IFontDisp* dispatch = nullptr;
+    copy->QueryInterface(IID_IFontDisp, reinterpret_cast<void**>(&dispatch));
+    copy->Release();
+    if (font_ != nullptr) font_->Release();
+    font_ = dispatch;
+  });
+}
+STDMETHODIMP ActiveFormControl::putref_Font(IFontDisp* Value) {
+  return put_Font(Value);
+}
+STDMETHODIMP ActiveFormControl::get_KeyPreview(VARIANT_BOOL* Value) {
+  return Get(Value, [&] { return ToVariantBool(stored_.keyPreview); });
+}
+STDMETHODIMP ActiveFormControl::put_KeyPreview(VARIANT_BOOL Value) {
+  return Put([&] { stored_.keyPreview = Value != 0; });
+}
+STDMETHODIMP ActiveFormControl::get_PixelsPerInch(LONG* Value) {
+  return Get(Value, [&] { return stored_.pixelsPerInch; });
+}
+STDMETHODIMP ActiveFormControl::put_PixelsPerInch(LONG Value) {
+  return Put([&] { stored_.pixelsPerInch = Value; });
+}
+STDMETHODIMP ActiveFormControl::get_PrintScale(TxPrintScale* Value) {
+  return Get(Value, [&] { return stored_.printScale; });
+}
+STDMETHODIMP ActiveFormControl::put_PrintScale(TxPrintScale Value) {
+  return Put([&] { stored_.printScale = Value; });
+}
+STDMETHODIMP ActiveFormControl::get_Scaled(VARIANT_BOOL* Value) {
+  return Get(Value, [&] { return ToVariantBool(stored_.scaled); });
+}
+STDMETHODIMP ActiveFormControl::put_Scaled(VARIANT_BOOL Value) {
+  return Put([&] { stored_.scaled = Value != 0; });
+}
+STDMETHODIMP ActiveFormControl::get_Active(VARIANT_BOOL* Value) {
+  return Get(Value, [&] { return ToVariantBool(GetActiveWindow() == window_->Handle()); });
+}
+STDMETHODIMP ActiveFormControl::get_DropTarget(VARIANT_BOOL* Value) {
+  return Get(Value, [&] { return ToVariantBool(stored_.dropTarget); });
+}
+STDMETHODIMP ActiveFormControl::put_DropTarget(VARIANT_BOOL Value) {
+  return Put([&] { stored_.dropTarget = Value != 0; });
+}
+STDMETHODIMP ActiveFormControl::get_HelpFile(BSTR* Value) {
+  return Get(Value, [&] { return ToBstr(stored_.helpFile); });
+}
+STDMETHODIMP ActiveFormControl::put_HelpFile(BSTR Value) {
+  return Put([&] { stored_.helpFile = FromBstr(Value); });
+}
+STDMETHODIMP ActiveFormControl::get_PopupMode(TxPopupMode* Value) {
+  return Get(Value, [&] { return stored_.popupMode; });
+}
+STDMETHODIMP ActiveFormControl::put_PopupMode(TxPopupMode Value) {
+  return Put([&] { stored_.popupMode = Value; });
+}
+STDMETHODIMP ActiveFormControl::get_ScreenSnap(VARIANT_BOOL* Value) {
+  return Get(Value, [&] { return ToVariantBool(stored_.screenSnap); });
+}
+STDMETHODIMP ActiveFormControl::put_ScreenSnap(VARIANT_BOOL Value) {
+  return Put([&] { stored_.screenSnap = Value != 0; });
+}
+STDMETHODIMP ActiveFormControl::get_SnapBuffer(LONG* Value) {
+  return Get(Value, [&] { return stored_.snapBuffer; });
+}
+STDMETHODIMP ActiveFormControl::put_SnapBuffer(LONG Value) {
+  return Put([&] { stored_.snapBuffer = Value; });
+}
+STDMETHODIMP ActiveFormControl::get_DockSite(VARIANT_BOOL* Value) {
+  return Get(Value, [&] { return ToVariantBool(stored_.dockSite); });
+}
+STDMETHODIMP ActiveFormControl::put_DockSite(VARIANT_BOOL Value) {
+  return Put([&] { stored_.dockSite = Value != 0; });
+}
+STDMETHODIMP ActiveFormControl::get_DoubleBuffered(VARIANT_BOOL* Value) {
+  return Get(Value, [&] { return ToVariantBool(stored_.doubleBuffered); });
+}
+STDMETHODIMP ActiveFormControl::put_DoubleBuffered(VARIANT_BOOL Value) {
+  return Put([&] { stored_.doubleBuffered = Value != 0; });
+}
+STDMETHODIMP ActiveFormControl::get_AlignDisabled(VARIANT_BOOL* Value) {
+  return Get(Value, [] { return VARIANT_FALSE; });
+}
+STDMETHODIMP ActiveFormControl::get_MouseInClient(VARIANT_BOOL* Value) {
+  return Get(Value, [&] {
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    return ToVariantBool(WindowFromPoint(cursor) == window_->Handle());
+  });
+}
+STDMETHODIMP ActiveFormControl::get_VisibleDockClientCount(LONG* Value) {
+  return Get(Value, [] { return LONG{0}; });
+}
+STDMETHODIMP ActiveFormControl::get_ParentDoubleBuffered(VARIANT_BOOL* Value) {
+  return Get(Value, [&] { return ToVariantBool(stored_.parentDoubleBuffered); });
+}
+STDMETHODIMP ActiveFormControl::put_ParentDoubleBuffered(VARIANT_BOOL Value) {
+  return Put([&] { stored_.parentDoubleBuffered = Value != 0; });
+}
+STDMETHODIMP ActiveFormControl::get_UseDockManager(VARIANT_BOOL* Value) {
+  return Get(Value, [&] { return ToVariantBool(stored_.useDockManager); });
+}
+STDMETHODIMP ActiveFormControl::put_UseDockManager(VARIANT_BOOL Value) {
+  return Put([&] { stored_.useDockManager = Value != 0; });
+}
+STDMETHODIMP ActiveFormControl::get_Enabled(VARIANT_BOOL* Value) {
+  return Get(Value, [&] { return ToVariantBool(IsWindowEnabled(window_->Handle()) != FALSE); });
+}
+STDMETHODIMP ActiveFormControl::put_Enabled(VARIANT_BOOL Value) {
+  return Put([&] { EnableWindow(window_->Handle(), Value != 0); });
+}
+
+namespace {
+
+RECT WindowRectangle(HWND window) {
+  RECT rectangle = {};
+  GetWindowRect(window, &rectangle);
+  MapWindowPoints(HWND_DESKTOP, GetParent(window), reinterpret_cast<POINT*>(&rectangle), 2);
+  return rectangle;
+}
+
+}  // namespace
+
+STDMETHODIMP ActiveFormControl::get_ExplicitLeft(LONG* Value) {
+  return Get(Value, [&] { return WindowRectangle(window_->Handle()).left; });
+}
+STDMETHODIMP ActiveFormControl::get_ExplicitTop(LONG* Value) {
+  return Get(Value, [&] { return WindowRectangle(window_->Handle()).top; });
+}
+STDMETHODIMP ActiveFormControl::get_ExplicitWidth(LONG* Value) {
+  return Get(Value, [&] {
+    const RECT r = WindowRectangle(window_->Handle());
+    return r.right - r.left;
+  });
+}
+STDMETHODIMP ActiveFormControl::get_ExplicitHeight(LONG* Value) {
+  return Get(Value, [&] {
+    const RECT r = WindowRectangle(window_->Handle());
+    return r.bottom - r.top;
+  });
+}
+STDMETHODIMP ActiveFormControl::get_AlignWithMargins(VARIANT_BOOL* Value) {
+  return Get(Value, [&] { return ToVariantBool(stored_.alignWithMargins); });
+}
+STDMETHODIMP ActiveFormControl::put_AlignWithMargins(VARIANT_BOOL Value) {
+  return Put([&] { stored_.alignWithMargins = Value != 0; });
+}
+STDMETHODIMP ActiveFormControl::get_ParentCustomHint(VARIANT_BOOL* Value) {
+  return Get(Value, [&] { return ToVariantBool(stored_.parentCustomHint); });
+}
+STDMETHODIMP ActiveFormControl::put_ParentCustomHint(VARIANT_BOOL Value) {
+  return Put([&] { stored_.parentCustomHint = Value != 0; });
+}
+
+// ---- The scale's properties and the reading -------------------------------------------------
+
+#define TRAVINEL_SCALE_PROPERTY(Name, Getter, Setter)      \
+  STDMETHODIMP ActiveFormControl::get_##Name(int* Value) { \
+    return Get(Value, [&] { return Form().Getter(); });    \
+  }                                                        \
+  STDMETHODIMP ActiveFormControl::put_##Name(int Value) {  \
+    return Put([&] { Form().Setter(Value); });             \
+  }
+
+TRAVINEL_SCALE_PROPERTY(Porta, Porta, SetPorta)
+TRAVINEL_SCALE_PROPERTY(Mod_Bal, ModBal, SetModBal)
+TRAVINEL_SCALE_PROPERTY(Hnd_Bal, HndBal, SetHndBal)
+TRAVINEL_SCALE_PROPERTY(Par_Bal, ParBal, SetParBal)
+TRAVINEL_SCALE_PROPERTY(Stp_Bal, StpBal, SetStpBal)
+TRAVINEL_SCALE_PROPERTY(Bit_Bal, BitBal, SetBitBal)
+TRAVINEL_SCALE_PROPERTY(Vel_Bal, VelBal, SetVelBal)
+TRAVINEL_SCALE_PROPERTY(Uni_Bal, UniBal, SetUniBal)
+TRAVINEL_SCALE_PROPERTY(Usr_Bal, UsrBal, SetUsrBal)
+TRAVINEL_SCALE_PROPERTY(Dec_Bal, DecBal, SetDecBal)
+#undef TRAVINEL_SCALE_PROPERTY
+
+STDMETHODIMP ActiveFormControl::get_PesoLido(double* Value) {
+  return Get(Value, [&] { return Form().PesoLido(); });
+}
+STDMETHODIMP ActiveFormControl::put_PesoLido(double Value) {
+  return Put([&] { Form().SetPesoLido(Value); });
+}
+
+STDMETHODIMP ActiveFormControl::LerPeso() {
+  return Put([&] { Form().LerPeso(); });
+}
+
+// ---- Error information, class information, events -------------------------------------------
+
+STDMETHODIMP ActiveFormControl::InterfaceSupportsErrorInfo(REFIID riid) {
+  return IsEqualIID(riid, IID_IFfrmActivexForm) ? S_OK : S_FALSE;
+}
+
+STDMETHODIMP ActiveFormControl::GetClassInfo(ITypeInfo** info) {
+  return ComServer::Instance().TypeInfoOf(CLSID_FfrmActivexForm, info);
+}
+
+STDMETHODIMP ActiveFormControl::GetGUID(DWORD kind, GUID* guid) {
+  if (guid == nullptr) return E_POINTER;
+  if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
+    *guid = GUID_NULL;
+    return E_INVALIDARG;
+  }
+  *guid = DIID_IFfrmActivexFormEvents;
+  return S_OK;
+}
+
+STDMETHODIMP ActiveFormControl::EnumConnectionPoints(IEnumConnectionPoints** points) {
+  if (points != nullptr) *points = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP ActiveFormControl::FindConnectionPoint(REFIID riid, IConnectionPoint** point) {
+  if (point == nullptr) return E_POINTER;
+  *point = nullptr;
+  if (!IsEqualIID(riid, DIID_IFfrmActivexFormEvents)) return CONNECT_E_NOCONNECTION;
+  connectionPoint_->AddRef();
+  *point = connectionPoint_;
+  return S_OK;
+}
+
+}  // namespace trv::com

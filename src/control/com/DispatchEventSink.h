@@ -1,0 +1,28 @@
+#pragma once
+
+#include <oaidl.h>
+#include <windows.h>
+
+#include "control/FormEventSink.h"
+
+namespace trv::com {
+
+// The host's event sink seen by the form: each event is a dispatch call of its identifier on
+// the host's IDispatch. An error that the host returns is raised as ComError.
+class DispatchEventSink final : public FormEventSink {
+ public:
+  explicit DispatchEventSink(IDispatch* sink);
+  ~DispatchEventSink() override;
+  DispatchEventSink(const DispatchEventSink&) = delete;
+  DispatchEventSink& operator=(const DispatchEventSink&) = delete;
+
+  void Fire(Event event) override;
+  void FireKeyPress(int16_t& key) override;
+
+ private:
+  void Call(Event event, DISPPARAMS& parameters);
+
+  IDispatch* sink_;
+};
+
+}  // namespace trv::com

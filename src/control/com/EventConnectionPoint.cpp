@@ -1,0 +1,93 @@
+#include "control/com/EventConnectionPoint.h"
+
+#include <memory>
+
+#include "control/com/ActiveFormControl.h"
+#include "control/com/DispatchEventSink.h"
+
+namespace trv::com {
+
+EventConnectionPoint::EventConnectionPoint(ActiveFormControl& control) : control_(&control) {}
+
+EventConnectionPoint::~EventConnectionPoint() {
+  if (sink_ != nullptr) sink_->Release();
+}
+
+void EventConnectionPoint::Detach() {
+  control_ = nullptr;
+  if (sink_ != nullptr) {
+    sink_->Release();
+    sink_ = nullptr;
+  }
+}
+
+STDMETHODIMP EventConnectionPoint::QueryInterface(REFIID riid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IConnectionPoint)) {
+    *object = static_cast<IConnectionPoint*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) EventConnectionPoint::AddRef() {
+  return InterlockedIncrement(&references_);
+}
+
+STDMETHODIMP_(ULONG) EventConnectionPoint::Release() {
+  const LONG left = InterlockedDecrement(&references_);
+  if (left == 0) delete this;
+  return left;
+}
+
+STDMETHODIMP EventConnectionPoint::GetConnectionInterface(IID* iid) {
+  if (iid == nullptr) return E_POINTER;
+  *iid = DIID_IFfrmActivexFormEvents;
+  return S_OK;
+}
+
+STDMETHODIMP EventConnectionPoint::GetConnectionPointContainer(
+    IConnectionPointContainer** container) {
+  if (container == nullptr) return E_POINTER;
+  *container = nullptr;
+  if (control_ == nullptr) return E_UNEXPECTED;
+  return control_->QueryInterface(IID_IConnectionPointContainer,
+                                  reinterpret_cast<void**>(container));
+}
+
+STDMETHODIMP EventConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
+  if (sink == nullptr || cookie == nullptr) return E_POINTER;
+  *cookie = 0;
+  if (control_ == nullptr) return E_UNEXPECTED;
+  if (sink_ != nullptr) return CONNECT_E_ADVISELIMIT;
+  IDispatch* events = nullptr;
+  if (FAILED(
+          sink->QueryInterface(DIID_IFfrmActivexFormEvents, reinterpret_cast<void**>(&events)))) {
+    return CONNECT_E_CANNOTCONNECT;
+  }
+  sink_ = events;
+  *cookie = kCookie;
+  try {
+    control_->Form().EventSinkChanged(std::make_shared<DispatchEventSink>(sink_));
+  } catch (...) {
+    // The host's OnCreate failed; the connection stands, as it would after any event.
+  }
+  return S_OK;
+}
+
+STDMETHODIMP EventConnectionPoint::Unadvise(DWORD cookie) {
+  if (cookie != kCookie || sink_ == nullptr) return CONNECT_E_NOCONNECTION;
+  sink_->Release();
+  sink_ = nullptr;
+  if (control_ != nullptr) control_->Form().EventSinkChanged(nullptr);
+  return S_OK;
+}
+
+STDMETHODIMP EventConnectionPoint::EnumConnections(IEnumConnections** connections) {
+  if (connections != nullptr) *connections = nullptr;
+  return E_NOTIMPL;
+}
+
+}  // namespace trv::com
