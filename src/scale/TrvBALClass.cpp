@@ -102,13 +102,37 @@ void TTrvBALClass::ReadAnswer(const std::function<Bytes()>& receive,
 double TTrvBALClass::ConvertField(const std::string& field, double divisor) {
   const std::string marked = ScaleNumbers::WithDecimalSeparator(field);
   double weight = 0;
-  int32_t count = 0;
-  if (ScaleNumbers::ContainsDecimalSeparator(marked)) {
-    if (ScaleNumbers::TryToDecimal(marked, weight)) return weight;
-  } else if (ScaleNumbers::TryToInteger(marked, count)) {
-    return count / divisor;
-  }
+  if (TryConvertNumber(marked, divisor, weight)) return weight;
   return StatusCode(ScaleNumbers::Trim(marked));
+}
+
+double TTrvBALClass::ConvertSignedField(const std::string& field, double divisor) {
+  const std::string marked = ScaleNumbers::WithDecimalSeparator(field);
+  double weight = 0;
+  if (TryConvertNumber(marked, divisor, weight)) return NegativeAsCode(weight);
+  return StatusCode(ScaleNumbers::Trim(marked));
+}
+
+bool TTrvBALClass::TryConvertNumber(const std::string& markedField, double divisor,
+                                    double& weight) {
+  if (ScaleNumbers::ContainsDecimalSeparator(markedField)) {
+    return ScaleNumbers::TryToDecimal(markedField, weight);
+  }
+  int32_t count = 0;
+  if (!ScaleNumbers::TryToInteger(markedField, count)) return false;
+  weight = count / divisor;
+  return true;
+}
+
+bool TTrvBALClass::TryConvertLongField(const std::string& field, double& weight) {
+  const std::string head = ScaleNumbers::WithDecimalSeparator(field.substr(0, 6));
+  if (!ScaleNumbers::TryToDecimal(head, weight)) return false;
+  weight /= 1000;
+  return true;
+}
+
+double TTrvBALClass::NegativeAsCode(double weight) {
+  return weight < 0 ? weight_code::kNegative : weight;
 }
 
 double TTrvBALClass::StatusCode(const std::string& trimmedField) {

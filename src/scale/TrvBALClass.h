@@ -63,6 +63,17 @@ class TTrvBALClass {
   // written, without one an integer count of 1/divisor kg. A field that does not convert gives
   // the code of its status letter.
   static double ConvertField(const std::string& field, double divisor);
+  // ConvertField for scales whose fields may carry a sign: a number below zero is the negative
+  // code, so that no negative weight can be mistaken for another code (-1.2 kg for unstable).
+  static double ConvertSignedField(const std::string& field, double divisor);
+  // The number of a weight field (after the mark replacement), in kg as ConvertField reads it;
+  // false when the field is no number.
+  static bool TryConvertNumber(const std::string& markedField, double divisor, double& weight);
+  // A weight field of more than ten characters carries its weight in its first six, read as a
+  // decimal number of thousandths of a kilogram; false when those six are no number.
+  static bool TryConvertLongField(const std::string& field, double& weight);
+  // A weight below zero becomes the negative code; anything else stays as it is.
+  static double NegativeAsCode(double weight);
   // The weight code that the first character of an unconvertible, trimmed field stands for:
   // I unstable, N negative, S overload, any other no weight; an empty field is a read failure.
   static double StatusCode(const std::string& trimmedField);

@@ -1,7 +1,13 @@
 #include "scale/TrvBALDrivers.h"
 
 #include "scale/TrvBAL.h"
+#include "scale/TrvBALDigitron.h"
 #include "scale/TrvBALFilizola.h"
+#include "scale/TrvBALLucasTec.h"
+#include "scale/TrvBALMagna.h"
+#include "scale/TrvBALToledo.h"
+#include "scale/TrvBALToledo2180.h"
+#include "scale/TrvBALUrano.h"
 
 namespace trv {
 namespace {
@@ -15,8 +21,14 @@ using Constructor = std::unique_ptr<TTrvBALClass> (*)(TComponent*);
 
 // One constructor per model ordinal.
 constexpr Constructor kDrivers[] = {
-    &Make<TTrvBALClass>,     // balNenhum
-    &Make<TTrvBALFilizola>,  // balFilizola
+    &Make<TTrvBALClass>,       // balNenhum
+    &Make<TTrvBALFilizola>,    // balFilizola
+    &Make<TTrvBALToledo>,      // balToledo
+    &Make<TTrvBALToledo2180>,  // balToledo2180
+    &Make<TTrvBALUrano>,       // balUrano
+    &Make<TTrvBALLucasTec>,    // balLucasTec
+    &Make<TTrvBALMagna>,       // balMagna
+    &Make<TTrvBALDigitron>,    // balDigitron
 };
 
 }  // namespace

@@ -31,8 +31,7 @@ double TTrvBALFilizola::ParseAnswer(const Bytes& answer) {
   if (field.size() <= 10) return ConvertField(field, 1000);
   // A long field: its first six characters, always divided by 1000.
   double weight = 0;
-  const std::string head = ScaleNumbers::WithDecimalSeparator(field.substr(0, 6));
-  if (ScaleNumbers::TryToDecimal(head, weight)) return weight / 1000;
+  if (TryConvertLongField(field, weight)) return weight;
   return StatusCode(ScaleNumbers::Trim(ScaleNumbers::WithDecimalSeparator(field)));
 }
 

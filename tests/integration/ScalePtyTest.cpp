@@ -443,5 +443,145 @@ INSTANTIATE_TEST_SUITE_P(
                       // "E PESO:" alone holds no unit: no weight field.
                       ProtocolSplitCase{kUrano, 500, -9, "E PESO:"}));
 
+// ---- LucasTec, Magna and Digitron --------------------------------------------------------
+// LucasTec and Digitron ask once per reading; Magna asks with "P" until it has a weight or the
+// time-out passed, like Filizola.
+
+constexpr ProtocolModel kLucasTec{"lucastec", balLucasTec};
+constexpr ProtocolModel kMagna{"magna", balMagna};
+constexpr ProtocolModel kDigitron{"digitron", balDigitron};
+
+// The last of LucasTec's four lines, which the driver keeps as the answer.
+const Bytes kLucasTecLine = "B 1.234 kg B T 0.000 kg T L 1.234 kg L";
+// Magna's texts for a negative and an unread weight (Windows-1252: 0xE3 is the a-tilde).
+const Bytes kMagnaNegative = "Peso Negativo ";
+const Bytes kMagnaNotRead = "Peso N\xE3o Lido ";
+
+INSTANTIATE_TEST_SUITE_P(
+    LucasTecAndDigitronReadings, ProtocolReadingTest,
+    ::testing::Values(
+        // LucasTec: four labelled lines; unstable lines disagree, a negative weight is a tare
+        // over a zero gross, an overload shows dashes (no weight).
+        ProtocolReadingCase{kLucasTec, "1234", "stable", ',', 1.234},
+        ProtocolReadingCase{kLucasTec, "1234", "stable", '.', 1.234},
+        ProtocolReadingCase{kLucasTec, "999999", "stable", ',', 999.999},
+        ProtocolReadingCase{kLucasTec, "0", "stable", ',', 0},
+        ProtocolReadingCase{kLucasTec, "1234", "unstable", ',', -1},
+        ProtocolReadingCase{kLucasTec, "1234", "negative", ',', -2},
+        ProtocolReadingCase{kLucasTec, "-1234", "stable", ',', -2},
+        ProtocolReadingCase{kLucasTec, "1234", "overload", ',', 0},
+        // Digitron: hundredths of a kilogram, or kilograms with a mark; a letter per state.
+        ProtocolReadingCase{kDigitron, "12340", "stable", ',', 12.34},
+        ProtocolReadingCase{kDigitron, "12340", "stable", '.', 12.34},
+        ProtocolReadingCase{kDigitron, "1234", "stable", ',', 1.234},
+        ProtocolReadingCase{kDigitron, "1234", "stable", '.', 1.234},
+        ProtocolReadingCase{kDigitron, "0", "stable", ',', 0},
+        ProtocolReadingCase{kDigitron, "1234", "unstable", ',', -1},
+        ProtocolReadingCase{kDigitron, "1234", "negative", ',', -2},
+        ProtocolReadingCase{kDigitron, "1234", "overload", ',', -10}));
+
+INSTANTIATE_TEST_SUITE_P(LucasTecAndDigitron, ProtocolSilenceTest,
+                         ::testing::Values(kLucasTec, kDigitron));
+
+INSTANTIATE_TEST_SUITE_P(
+    LucasTecMagnaAndDigitronHalves, ProtocolSplitTest,
+    ::testing::Values(ProtocolSplitCase{kLucasTec, 50, 1.234, kLucasTecLine},
+                      // Two lines, then two more: each line waits for its CR.
+                      ProtocolSplitCase{kLucasTec, 500, 1.234, kLucasTecLine},
+                      ProtocolSplitCase{kMagna, 50, 1.234, "PESO 1.234 kg\r"},
+                      ProtocolSplitCase{kDigitron, 50, 1.234, Framed("01.234")},
+                      // STX "01." alone: 1 kg.
+                      ProtocolSplitCase{kDigitron, 500, 1, kStx + Bytes("01.")}));
+
+TEST_F(SingleRequestLineTest, LucasTecKeepsTheTimeOutMessageOfASilentScale) {
+  Command("SILENT on");
+  std::unique_ptr<TTrvBAL> scale = ActiveScale(kLucasTec);
+  EXPECT_DOUBLE_EQ(scale->LePeso(kReadTimeout), -9);
+  EXPECT_EQ(scale->UltimaResposta(), "Communication error 9997: Timeout during operation");
+}
+
+// Magna's weights and texts, with either decimal separator where there is a number.
+struct MagnaCase {
+  const char* weight;
+  const char* state;
+  char separator;
+  double expected;
+  Bytes answer;  // what the driver keeps: the line, or one of its texts
+  bool asksAgain;
+};
+
+void PrintTo(const MagnaCase& c, std::ostream* out) {
+  *out << c.weight << " g " << c.state << ", separator '" << c.separator << "'";
+}
+
+class MagnaReadingTest : public SingleRequestLineTest,
+                         public ::testing::WithParamInterface<MagnaCase> {};
+
+TEST_P(MagnaReadingTest, AsksWithPUntilAWeightOrTheDeadline) {
+  const MagnaCase& c = GetParam();
+  platform::ScopedDecimalSeparator separator(c.separator);
+  Command(std::string("WEIGHT ") + c.weight);
+  Command(std::string("STATE ") + c.state);
+  std::unique_ptr<TTrvBAL> scale = ActiveScale(kMagna);
+  const uint64_t before = Requests();
+  EXPECT_DOUBLE_EQ(scale->LePeso(kReadTimeout), c.expected);
+  EXPECT_EQ(scale->UltimaResposta(), c.answer);
+  const uint64_t requests = Requests() - before;
+  if (c.asksAgain) {
+    EXPECT_GE(requests, kSeveralRequests);
+  } else {
+    EXPECT_EQ(requests, 1u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Readings, MagnaReadingTest,
+    ::testing::Values(MagnaCase{"1234", "stable", ',', 1.234, "PESO 1.234 kg\r", false},
+                      MagnaCase{"1234", "stable", '.', 1.234, "PESO 1.234 kg\r", false},
+                      MagnaCase{"999999", "stable", ',', 999.999, "PESO 999.999 kg\r", false},
+                      MagnaCase{"1234", "negative", ',', -2, kMagnaNegative, true},
+                      MagnaCase{"-1234", "stable", ',', -2, kMagnaNegative, true},
+                      // No unstable or overload form: the answers read as no weight.
+                      MagnaCase{"1234", "unstable", ',', 0, "PESO INSTAVEL\r", true},
+                      MagnaCase{"1234", "overload", ',', 0, "PESO SOBRECARGA\r", true},
+                      MagnaCase{"0", "stable", ',', 0, "PESO 0.000 kg\r", true}));
+
+TEST_F(SingleRequestLineTest, MagnaReadsTheWeightOnTheThirdRequestAfterTwoUnstableAnswers) {
+  Command("WEIGHT 1234");
+  Command("UNSTABLE 2");
+  std::unique_ptr<TTrvBAL> scale = ActiveScale(kMagna);
+  const uint64_t before = Requests();
+  EXPECT_DOUBLE_EQ(scale->LePeso(kReadTimeout), 1.234);
+  EXPECT_EQ(Requests() - before, 3u);
+}
+
+TEST_F(SingleRequestLineTest, MagnaSilentScaleIsNotReadAfterTheTimeout) {
+  Command("SILENT on");
+  std::unique_ptr<TTrvBAL> scale = ActiveScale(kMagna);
+  const uint64_t before = Requests();
+  const auto start = Steady::now();
+  EXPECT_DOUBLE_EQ(scale->LePeso(kReadTimeout), -9);
+  const long long elapsedMs = MillisecondsSince(start);
+  EXPECT_EQ(scale->UltimaResposta(), kMagnaNotRead);
+  // The one reception waits for what is left of the time-out after the request.
+  EXPECT_GE(elapsedMs, kReadTimeout - 50);
+  EXPECT_LT(elapsedMs, kReadTimeout + 1000);
+  const uint64_t requests = Requests() - before;
+  EXPECT_GE(requests, 1u);
+  EXPECT_LE(requests, 2u);
+}
+
+TEST_F(SingleRequestLineTest, MagnaAnswersSplitBeforeTheirLfAreNotRead) {
+  // Every request gets its first half at once and the rest only after the time-out: no
+  // attempt sees an LF.
+  Command("WEIGHT 1234");
+  Command("SPLIT 2500");
+  std::unique_ptr<TTrvBAL> scale = ActiveScale(kMagna);
+  const uint64_t before = Requests();
+  EXPECT_DOUBLE_EQ(scale->LePeso(kReadTimeout), -9);
+  EXPECT_EQ(scale->UltimaResposta(), kMagnaNotRead);
+  EXPECT_GE(Requests() - before, kSeveralRequests);
+}
+
 }  // namespace
 }  // namespace trv

@@ -1,6 +1,6 @@
 /* The system's OLE declarations, standing in for the header widl would make of OleBase.idl. */
 #pragma once
-#include <windows.h>
+#include <ocidl.h>
 #include <ole2.h>
 #include <olectl.h>
-#include <ocidl.h>
+#include <windows.h>

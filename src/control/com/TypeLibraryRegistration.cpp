@@ -1,0 +1,56 @@
+#include "control/com/TypeLibraryRegistration.h"
+
+#include <oleauto.h>
+
+#include <utility>
+
+namespace trv::com {
+
+namespace {
+
+using RegisterForUserFunction = HRESULT(WINAPI*)(ITypeLib*, OLECHAR*, OLECHAR*);
+using UnregisterFunction = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
+
+// An export of the automation library, which the process has already loaded (the control links
+// it); null when the library or the export is missing.
+template <typename Function>
+Function FindAutomationFunction(const char* name) {
+  HMODULE automation = GetModuleHandleW(L"OLEAUT32.DLL");
+  if (automation == nullptr) return nullptr;
+  FARPROC address = GetProcAddress(automation, name);
+  if (address == nullptr) return nullptr;
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+}
+
+// The folder of a full file name, without the final separator.
+std::wstring FolderOf(const std::wstring& path) {
+  const std::wstring::size_type separator = path.find_last_of(L"\\/");
+  return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
+}
+
+HRESULT RegisterLoaded(ITypeLib* library, std::wstring fullPath, std::wstring helpFolder,
+                       bool perUser) {
+  const auto forUser = FindAutomationFunction<RegisterForUserFunction>("RegisterTypeLibForUser");
+  if (perUser && forUser != nullptr) return forUser(library, fullPath.data(), helpFolder.data());
+  return RegisterTypeLib(library, fullPath.data(), helpFolder.data());
+}
+
+}  // namespace
+
+bool RegisterTypeLibrary(const std::wstring& modulePath, bool perUser) {
+  std::wstring helpFolder = FolderOf(modulePath);
+  ITypeLib* library = nullptr;
+  if (FAILED(LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, &library))) return false;
+  const HRESULT result = RegisterLoaded(library, modulePath, std::move(helpFolder), perUser);
+  library->Release();
+  return SUCCEEDED(result);
+}
+
+void UnregisterTypeLibrary(const GUID& libId, WORD major, WORD minor, bool perUser) {
+  const auto forUser = FindAutomationFunction<UnregisterFunction>("UnRegisterTypeLibForUser");
+  const auto machineWide = FindAutomationFunction<UnregisterFunction>("UnRegisterTypeLib");
+  const UnregisterFunction unregister = (perUser && forUser != nullptr) ? forUser : machineWide;
+  if (unregister != nullptr) unregister(libId, major, minor, 0, SYS_WIN32);
+}
+
+}  // namespace trv::com

@@ -1,0 +1,57 @@
+#include "scale/TrvBALToledo.h"
+
+#include "scale/ScaleNumbers.h"
+
+namespace trv {
+namespace {
+
+constexpr char kEnq = 0x05;
+constexpr char kStx = 0x02;
+constexpr char kEtx = 0x03;
+constexpr char kCr = 0x0D;
+constexpr size_t kShortAnswerMax = 20;
+constexpr size_t kLongFieldStart = 2;  // 0-based: the third byte
+constexpr size_t kFieldWidth = 6;
+constexpr size_t kFlagIndex = 8;  // 0-based: the ninth byte
+constexpr unsigned char kTwoDecimalsFlag = 0x08;
+
+// The field of a short answer: after the first STX (or from the start) and before the first
+// ETX, else the first CR, else the end. A field that would end before it begins is empty.
+std::string ShortField(const Bytes& answer) {
+  const size_t stx = answer.find(kStx);
+  const size_t start = stx == Bytes::npos ? 0 : stx + 1;
+  size_t end = answer.find(kEtx);
+  if (end == Bytes::npos) end = answer.find(kCr);
+  if (end == Bytes::npos) end = answer.size();
+  return end > start ? answer.substr(start, end - start) : std::string();
+}
+
+double LongDivisor(const Bytes& answer) {
+  const auto flag = static_cast<unsigned char>(answer[kFlagIndex]);
+  return (flag & kTwoDecimalsFlag) != 0 ? 100 : 1000;
+}
+
+}  // namespace
+
+TTrvBALToledo::TTrvBALToledo(TComponent* AOwner) : TTrvBALClass(AOwner) {
+  SetModeloStr("Toledo");
+}
+
+double TTrvBALToledo::LePeso(int MillisecTimeOut) {
+  ClearReading();
+  return RequestOnce(Bytes(1, kEnq), MillisecTimeOut);
+}
+
+void TTrvBALToledo::LeSerial(int MillisecTimeOut) {
+  ReadAnswer([&] { return Serial().RecvPacket(MillisecTimeOut); }, &ParseAnswer);
+}
+
+double TTrvBALToledo::ParseAnswer(const Bytes& answer) {
+  if (answer.size() > kShortAnswerMax) {
+    const std::string field = ScaleNumbers::Trim(answer.substr(kLongFieldStart, kFieldWidth));
+    return ConvertSignedField(field, LongDivisor(answer));
+  }
+  return ConvertSignedField(ScaleNumbers::Trim(ShortField(answer)), 1000);
+}
+
+}  // namespace trv

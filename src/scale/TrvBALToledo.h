@@ -1,0 +1,23 @@
+#pragma once
+
+#include "scale/TrvBALClass.h"
+
+namespace trv {
+
+// Toledo scales: asked once with ENQ. A short answer (20 bytes or fewer) holds a weight field
+// between an optional STX and an optional ETX (or CR); a long answer (21 bytes or more) holds
+// it at positions 3 to 8, and bit 3 of its ninth byte selects two implied decimals instead of
+// three. The field is a weight in grams (or hundredths), kilograms with a mark, or a status
+// letter.
+class TTrvBALToledo : public TTrvBALClass {
+ public:
+  explicit TTrvBALToledo(TComponent* AOwner);
+
+  double LePeso(int MillisecTimeOut) override;
+  void LeSerial(int MillisecTimeOut) override;
+
+  // The weight or weight code of one answer.
+  static double ParseAnswer(const Bytes& answer);
+};
+
+}  // namespace trv

@@ -1,0 +1,159 @@
+// The Digitron protocol: the six characters after the start byte, in hundredths of a kilogram,
+// and the single request of a reading.
+#include <gtest/gtest.h>
+
+#include "ScaleFixture.h"
+#include "scale/TrvBALDigitron.h"
+
+namespace trv::testing {
+namespace {
+
+const Bytes STX = "\x02";
+const Bytes ETX = "\x03";
+const Bytes ENQ = "\x05";
+
+struct AnswerCase {
+  Bytes answer;
+  double weight;
+};
+
+// Answers as the scale sends them, read with either decimal separator.
+const AnswerCase kAnswers[] = {
+    {STX + "001234" + ETX, 12.34},  // hundredths of a kilogram
+    {STX + "12.340" + ETX, 12.34},  // kilograms with a mark
+    {STX + "12,340" + ETX, 12.34},  // either mark
+    {STX + " 01234" + ETX, 12.34},  // blanks trimmed
+    {STX + "IIIIII" + ETX, -1},     // unstable
+    {STX + "NNNNNN" + ETX, -2},     // negative
+    {STX + "SSSSSS" + ETX, -10},    // overload
+    {STX + "------" + ETX, 0},      // any other character: no weight
+    {STX, -9},                      // an empty field
+    {STX + "      " + ETX, -9},     // a blank field
+    {"123456" + ETX, 234.56},       // no start byte: the first digit is lost
+    {STX + "123456" + ETX, 1234.56},
+    {STX + "001234" + ETX + "trailing bytes", 12.34},  // the rest is not examined
+    {STX + "0012", 0.12},                              // a short answer: what there is
+    {STX + "1.2,34" + ETX, 0},                         // two marks: not a number
+    {STX + "-00100" + ETX, -2},  // below zero is negative (-1 kg would read as unstable)
+    {STX + "-10.00" + ETX, -2},  // (and -10 kg as overload)
+    {"", -9},
+};
+
+TEST(DigitronAnswers, EveryFormGivesItsWeightOrCode) {
+  for (char separator : {',', '.'}) {
+    platform::ScopedDecimalSeparator scoped(separator);
+    for (const AnswerCase& c : kAnswers) {
+      EXPECT_DOUBLE_EQ(TTrvBALDigitron::ParseAnswer(c.answer), c.weight)
+          << "answer \"" << c.answer << "\" with separator " << separator;
+    }
+  }
+}
+
+TEST(DigitronAnswers, OnlyTheFirstTenBytesAreKept) {
+  EXPECT_EQ(TTrvBALDigitron::KeptAnswer(STX + "001234" + ETX + "abcdef"),
+            STX + "001234" + ETX + "ab");
+  EXPECT_EQ(TTrvBALDigitron::KeptAnswer(STX + "001234" + ETX), STX + "001234" + ETX);
+  EXPECT_EQ(TTrvBALDigitron::KeptAnswer(""), "");
+}
+
+class DigitronTest : public ScaleFixture {
+ protected:
+  void SetUp() override {
+    scale_.SetModelo(balDigitron);
+    scale_.Ativar();
+  }
+
+  int Purges() const {
+    int purges = 0;
+    for (const std::string& call : port_->Calls()) purges += call == "Purge 15";
+    return purges;
+  }
+};
+
+TEST_F(DigitronTest, IsTheDigitronModel) {
+  EXPECT_NE(dynamic_cast<TTrvBALDigitron*>(&scale_.BAL()), nullptr);
+  EXPECT_EQ(scale_.ModeloStr(), "Digitron");
+}
+
+TEST_F(DigitronTest, OneRequestAfterAPurgeAndAPause) {
+  AnswerWith({STX + "001234" + ETX});
+  port_->ClearCalls();
+  const uint64_t start = clock_.Milliseconds();
+  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 12.34);
+  EXPECT_EQ(port_->Written(), ENQ);
+  EXPECT_EQ(Purges(), 1);
+  EXPECT_EQ(clock_.Milliseconds() - start, 200u);  // the answer waited for the pause
+  EXPECT_EQ(scale_.UltimaResposta(), STX + "001234" + ETX);
+  ASSERT_EQ(readings_.size(), 1u);
+  EXPECT_DOUBLE_EQ(readings_[0].weight, 12.34);
+}
+
+TEST_F(DigitronTest, ALongAnswerIsKeptToTenBytes) {
+  AnswerWith({STX + "001234" + ETX + "\r\nmore"});
+  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 12.34);
+  EXPECT_EQ(scale_.UltimaResposta(), STX + "001234" + ETX + "\r\n");
+}
+
+TEST_F(DigitronTest, AWeightCodeIsReturnedWithoutAskingAgain) {
+  for (const auto& [answer, code] : {std::pair<Bytes, double>{STX + "IIIIII" + ETX, -1},
+                                     {STX + "NNNNNN" + ETX, -2},
+                                     {STX + "SSSSSS" + ETX, -10},
+                                     {STX + "000000" + ETX, 0},
+                                     {STX, -9}}) {
+    requests_ = 0;
+    AnswerWith({answer, STX + "001234" + ETX});
+    EXPECT_DOUBLE_EQ(scale_.LePeso(2000), code) << answer;
+    EXPECT_EQ(requests_, 1u);
+    EXPECT_EQ(scale_.UltimaResposta(), answer);
+  }
+}
+
+TEST_F(DigitronTest, ASilentScaleIsAReadFailureAfterTheWholeTimeOut) {
+  const uint64_t start = clock_.Milliseconds();
+  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), -9);
+  EXPECT_EQ(port_->Written(), ENQ);
+  EXPECT_EQ(clock_.Milliseconds() - start, 2200u);  // the pause, then the full time-out
+  EXPECT_EQ(scale_.UltimaResposta(), "");
+}
+
+TEST_F(DigitronTest, ASplitAnswerIsReadFromItsFirstPart) {
+  port_->SetResponder([this](const Bytes&) {
+    port_->ArriveAfter(250, STX + "0012");
+    port_->ArriveAfter(300, "34" + ETX);
+  });
+  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 0.12);
+  EXPECT_EQ(scale_.UltimaResposta(), STX + "0012");
+}
+
+TEST_F(DigitronTest, ALateAnswerIsPurgedBeforeTheRequest) {
+  port_->ArriveAt(clock_.Milliseconds(), STX + "000999" + ETX);
+  AnswerWith({STX + "001234" + ETX});
+  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 12.34);
+}
+
+TEST_F(DigitronTest, UnsolicitedAnswersAreParsedAlike) {
+  port_->ArriveAt(clock_.Milliseconds(), STX + "SSSSSS" + ETX);
+  scale_.BAL().LeSerial(500);
+  EXPECT_DOUBLE_EQ(scale_.UltimoPesoLido(), -10);
+  EXPECT_EQ(scale_.UltimaResposta(), STX + "SSSSSS" + ETX);
+  EXPECT_TRUE(port_->Written().empty());
+}
+
+TEST_F(DigitronTest, ReceptionNeverRaises) {
+  scale_.Desativar();
+  EXPECT_NO_THROW(scale_.BAL().LeSerial(500));
+  EXPECT_DOUBLE_EQ(scale_.UltimoPesoLido(), -9);
+  EXPECT_EQ(scale_.UltimaResposta(), "");
+}
+
+TEST_F(DigitronTest, AFailingSendIsRaisedWithTheReadingCleared) {
+  AnswerWith({STX + "001234" + ETX});
+  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 12.34);
+  port_->Fail(CommPortFake::Call::Write, 1117);
+  EXPECT_THROW(scale_.LePeso(2000), Exception);
+  EXPECT_DOUBLE_EQ(scale_.UltimoPesoLido(), 0);
+  EXPECT_EQ(scale_.UltimaResposta(), "");
+}
+
+}  // namespace
+}  // namespace trv::testing
