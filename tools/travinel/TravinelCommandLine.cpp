@@ -1,0 +1,268 @@
+#include "TravinelCommandLine.h"
+
+#include <algorithm>
+#include <cctype>
+#include <functional>
+#include <map>
+
+#include "OptionValues.h"
+
+namespace trv::cli {
+namespace {
+
+// Every option name, lower case, with the name it stands for: the control's property names
+// are aliases of the command's own.
+const std::map<std::string, std::string> kNames{{"--porta", "porta"},
+                                                {"--por_bal", "porta"},
+                                                {"--modelo", "modelo"},
+                                                {"--mod_bal", "modelo"},
+                                                {"--vel", "vel"},
+                                                {"--vel_bal", "vel"},
+                                                {"--bits", "bits"},
+                                                {"--bit_bal", "bits"},
+                                                {"--paridade", "paridade"},
+                                                {"--par_bal", "paridade"},
+                                                {"--parada", "parada"},
+                                                {"--stp_bal", "parada"},
+                                                {"--handshake", "handshake"},
+                                                {"--hnd_bal", "handshake"},
+                                                {"--unidade", "unidade"},
+                                                {"--uni_bal", "unidade"},
+                                                {"--decimais", "decimais"},
+                                                {"--dec_bal", "decimais"},
+                                                {"--duracao", "duracao"},
+                                                {"--verbose", "verbose"},
+                                                {"-v", "verbose"},
+                                                {"--help", "help"},
+                                                {"-h", "help"}};
+
+// How an option's value is read, and what it should have been when it cannot be.
+struct ValueReader {
+  const char* expected;
+  std::function<bool(const std::string&, CommandOptions&)> read;
+};
+
+const std::map<std::string, ValueReader>& Readers() {
+  static const std::map<std::string, ValueReader> readers{
+      {"porta",
+       {"a port number (1 for com1) or a device path such as /dev/ttyUSB0",
+        [](const std::string& v, CommandOptions& o) {
+          return OptionValues::Port(v, o.form.porta, o.form.portPath);
+        }}},
+      {"modelo",
+       {"a scale model: 0-7 or nenhum, filizola, toledo, toledo2180, urano, lucastec, magna, "
+        "digitron",
+        [](const std::string& v, CommandOptions& o) {
+          return OptionValues::Model(v, o.form.modelo);
+        }}},
+      {"vel",
+       {"a baud rate from 50 to 4000000",
+        [](const std::string& v, CommandOptions& o) {
+          return OptionValues::Integer(v, 50, 4000000, o.form.vel);
+        }}},
+      {"bits",
+       {"a number of data bits from 5 to 8",
+        [](const std::string& v, CommandOptions& o) {
+          return OptionValues::Integer(v, 5, 8, o.form.bits);
+        }}},
+      {"paridade",
+       {"a parity: 0-4 or n, o, e, m, s",
+        [](const std::string& v, CommandOptions& o) {
+          return OptionValues::Parity(v, o.form.paridade);
+        }}},
+      {"parada",
+       {"a stop bits code: 0 (one), 1 (one and a half) or 2 (two)",
+        [](const std::string& v, CommandOptions& o) {
+          return OptionValues::Integer(v, 0, 2, o.form.parada);
+        }}},
+      {"handshake",
+       {"a handshake: 0-3 or nenhum, xon, rts, dtr",
+        [](const std::string& v, CommandOptions& o) {
+          return OptionValues::Handshake(v, o.form.handshake);
+        }}},
+      {"unidade",
+       {"a unit: g or kg",
+        [](const std::string& v, CommandOptions& o) {
+          return OptionValues::Unit(v, o.form.unidade);
+        }}},
+      {"decimais",
+       {"0 or 1",
+        [](const std::string& v, CommandOptions& o) {
+          return OptionValues::Integer(v, 0, 1, o.form.decimais);
+        }}},
+      {"duracao",
+       {"a number of seconds from 1 to 31536000", [](const std::string& v, CommandOptions& o) {
+          return OptionValues::Integer(v, 1, 31536000, o.durationSeconds);
+        }}}};
+  return readers;
+}
+
+std::string Lowercase(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+}  // namespace
+
+bool TravinelCommandLine::Fail(const std::string& message) {
+  error_ = message;
+  return false;
+}
+
+bool TravinelCommandLine::Parse(int argc, const char* const* argv) {
+  const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
+  if (args.empty()) return Fail("missing subcommand (ler, monitorar, simular or demo)");
+  if (!ParseSubcommand(args[0])) return false;
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  switch (options_.command) {
+    case Subcommand::Simular:
+      options_.simulatorArgs = rest;
+      return true;
+    case Subcommand::Ler:
+    case Subcommand::Monitorar:
+      // Asking for help needs no --porta or --modelo.
+      return ParseOptions(rest) && (options_.command == Subcommand::Help || CheckComplete());
+    default:
+      return ParseOptions(rest);
+  }
+}
+
+bool TravinelCommandLine::ParseSubcommand(const std::string& name) {
+  static const std::map<std::string, Subcommand> kSubcommands{
+      {"ler", Subcommand::Ler},         {"monitorar", Subcommand::Monitorar},
+      {"simular", Subcommand::Simular}, {"demo", Subcommand::Demo},
+      {"help", Subcommand::Help},       {"--help", Subcommand::Help},
+      {"-h", Subcommand::Help}};
+  const auto found = kSubcommands.find(name);
+  if (found == kSubcommands.end()) {
+    return Fail("unknown subcommand '" + name + "' (ler, monitorar, simular or demo)");
+  }
+  options_.command = found->second;
+  return true;
+}
+
+bool TravinelCommandLine::ParseOptions(const std::vector<std::string>& args) {
+  for (size_t index = 0; index < args.size(); ++index) {
+    std::string given;
+    std::string canonical;
+    std::string value;
+    if (!NextOption(args, index, given, canonical, value)) return false;
+    if (!Apply(given, canonical, value)) return false;
+  }
+  return true;
+}
+
+bool TravinelCommandLine::NextOption(const std::vector<std::string>& args, size_t& index,
+                                     std::string& given, std::string& canonical,
+                                     std::string& value) {
+  given = args[index];
+  const size_t equals = given.find('=');
+  const bool inlineValue = given.rfind("--", 0) == 0 && equals != std::string::npos;
+  if (inlineValue) {
+    value = given.substr(equals + 1);
+    given.erase(equals);
+  }
+  const auto found = kNames.find(Lowercase(given));
+  if (found == kNames.end()) {
+    if (given.rfind("-", 0) != 0) return Fail("unexpected argument '" + given + "'");
+    return Fail("unknown option " + given);
+  }
+  canonical = found->second;
+  const bool takesValue = Readers().count(canonical) != 0;
+  if (!takesValue && inlineValue) return Fail(given + " takes no value");
+  if (!takesValue || inlineValue) return true;
+  if (index + 1 >= args.size()) return Fail(given + " needs a value");
+  value = args[++index];
+  return true;
+}
+
+bool TravinelCommandLine::Apply(const std::string& given, const std::string& canonical,
+                                const std::string& value) {
+  if (canonical == "help") {
+    options_.command = Subcommand::Help;
+    return true;
+  }
+  if (canonical == "verbose") {
+    options_.verbose = true;
+    return true;
+  }
+  if (options_.command == Subcommand::Demo) return Fail("demo takes no option " + given);
+  if (canonical == "duracao" && options_.command != Subcommand::Monitorar) {
+    return Fail(given + " belongs to monitorar");
+  }
+  const ValueReader& reader = Readers().at(canonical);
+  if (reader.read(value, options_)) return true;
+  return Fail(given + ": '" + value + "' is not " + reader.expected);
+}
+
+bool TravinelCommandLine::CheckComplete() {
+  const std::string name = options_.command == Subcommand::Ler ? "ler" : "monitorar";
+  if (options_.form.porta < 0 && options_.form.portPath.empty()) {
+    return Fail(name + " needs --porta (a port number, or a device path such as /dev/ttyUSB0)");
+  }
+  if (options_.form.modelo < 0) return Fail(name + " needs --modelo (filizola, toledo, ...)");
+  return true;
+}
+
+std::string TravinelCommandLine::Usage() {
+  return R"(usage: travinel <subcommand> [options]
+Reads the weight from a retail scale on a serial port through the Travinel weighing form, the
+same code the Travinel.ocx control runs. Every text the form shows in its status line is printed
+on its own line; message boxes and errors go to standard error as "Erro: <text>".
+
+Subcommands:
+  ler          enable the scale, read one weight and print it (e.g. "Peso Aferido: 1235 gramas").
+               Only the reading is printed; --verbose also prints what the form shows while it
+               enables the scale ("Aguarde...", "Balança Pronta").
+  monitorar    enable the scale and keep it enabled: the form polls it every 3 s (the first
+               reading comes 3 s after "Balança Pronta") and also shows every 200 ms what the
+               scale sends by itself. Prints every status until Ctrl-C or --duracao.
+  simular      (Linux) run a simulated scale on a pseudo-terminal; prints the path to connect
+               to. Takes the options of travinel-simulator: travinel simular --help.
+  demo         (Linux) read a simulated scale through the whole stack for a few weights and
+               states (grams, kilograms with decimals, unstable, silent); a few seconds.
+
+Options of ler and monitorar (the control's property name is an alias of each):
+  --porta N|PATH     --Por_Bal  port: a number as the control takes it (1 is com1: COM1 on
+                                Windows, /dev/ttyS0 on Linux; com1 also works), or a device path
+                                such as /dev/ttyUSB0 or /dev/pts/3 (Linux), \.\COM10 (Windows).
+                                Required.
+  --modelo M         --Mod_Bal  scale model, a number or its name: 1 filizola, 2 toledo,
+                                3 toledo2180, 4 urano, 5 lucastec, 6 magna, 7 digitron
+                                (0 nenhum: no scale configured). Required.
+  --vel BAUD         --Vel_Bal  baud rate, 50 to 4000000; default 9600
+  --bits N           --Bit_Bal  data bits, 5 to 8; default 8
+  --paridade P       --Par_Bal  parity: 0 n (none, default), 1 o (odd), 2 e (even), 3 m (mark),
+                                4 s (space)
+  --parada S         --Stp_Bal  stop bits code: 0 one (default), 1 one and a half, 2 two
+  --handshake H      --Hnd_Bal  flow control: 0 nenhum (default), 1 xon (XON/XOFF),
+                                2 rts (RTS/CTS), 3 dtr (DTR/DSR)
+  --unidade U        --Uni_Bal  display unit: g (0, default) or kg (1)
+  --decimais D       --Dec_Bal  with kg: 1 shows three decimals; 0 (default) whole numbers, and
+                                weights below 1 kg in grams
+  --duracao SECONDS             monitorar only: stop after this many seconds
+  --verbose, -v                 ler: also print the statuses shown while enabling the scale
+  --help, -h                    this text
+Values are given as "--porta 3" or "--porta=3"; option names take any letter case.
+
+Exit status:
+  0  a weight was read (monitorar: ended by Ctrl-C or --duracao)
+  1  another failure: a reading raised an error, or the polling had to disable the scale
+  2  bad subcommand, option or value; no scale model (--modelo 0); simular or demo on Windows
+  3  the port could not be opened or configured ("Erro na configuração, ou balança desligada")
+  4  the scale sent no weight within the time-out (code -9)
+  5  the scale answered a code, not a weight: no weight on it, unstable, negative, overload
+
+Examples:
+  travinel ler --porta /dev/ttyUSB0 --modelo filizola       a real scale on a USB adapter
+  travinel ler --porta 1 --modelo toledo --vel 4800         COM1 (Windows) or /dev/ttyS0
+  travinel ler --Por_Bal=3 --Mod_Bal=1 --Uni_Bal=1 --Dec_Bal=1
+  travinel monitorar --porta /dev/ttyUSB0 --modelo urano --duracao 30
+  travinel simular --weight 1235        then, in another terminal, with the path it printed:
+  travinel ler --porta /dev/pts/5 --modelo filizola
+  travinel demo
+)";
+}
+
+}  // namespace trv::cli

@@ -1,0 +1,78 @@
+// travinel: reads the weight from a retail scale on a serial port through the weighing form,
+// runs a simulated scale, or demonstrates both. See --help.
+
+#include <iostream>
+
+#include "CommandLoop.h"
+#include "ExitCodes.h"
+#include "TravinelCommandLine.h"
+#include "WeighingSession.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include "SimulatorCommand.h"
+#include "TravinelDemo.h"
+#endif
+
+namespace {
+
+using trv::cli::CommandOptions;
+using trv::cli::Subcommand;
+
+int Weigh(const CommandOptions& options) {
+  trv::cli::WeighingSession session(options.form, std::cout, std::cerr);
+  if (options.command == Subcommand::Ler) return session.Ler(options.verbose);
+  trv::cli::CommandLoop loop;
+  return session.Monitorar(loop, options.durationSeconds);
+}
+
+#ifdef _WIN32
+int Simulate(const CommandOptions& options) {
+  std::cerr << "travinel: " << (options.command == Subcommand::Demo ? "demo" : "simular")
+            << " needs Linux (the simulated scale lives on a pseudo-terminal); on Windows use\n"
+               "'travinel ler --porta N --modelo M' with a scale on COM<N>."
+            << std::endl;
+  return trv::cli::kExitUsage;
+}
+#else
+int Simulate(const CommandOptions& options) {
+  if (options.command == Subcommand::Demo) return trv::cli::TravinelDemo(std::cout).Run();
+  return trv::cli::SimulatorCommand::Run(options.simulatorArgs, std::cout, std::cerr);
+}
+#endif
+
+int Run(const CommandOptions& options) {
+  switch (options.command) {
+    case Subcommand::Ler:
+    case Subcommand::Monitorar:
+      return Weigh(options);
+    case Subcommand::Simular:
+    case Subcommand::Demo:
+      return Simulate(options);
+    case Subcommand::Help:
+      break;
+  }
+  std::cout << trv::cli::TravinelCommandLine::Usage();
+  return trv::cli::kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+  // The form's texts are UTF-8 ("Balança Pronta").
+  SetConsoleOutputCP(CP_UTF8);
+#endif
+  trv::cli::TravinelCommandLine commandLine;
+  if (!commandLine.Parse(argc, argv)) {
+    std::cerr << "travinel: " << commandLine.Error() << "\nTry 'travinel --help'." << std::endl;
+    return trv::cli::kExitUsage;
+  }
+  try {
+    return Run(commandLine.Options());
+  } catch (const std::exception& e) {
+    std::cerr << "travinel: " << e.what() << std::endl;
+    return trv::cli::kExitFailure;
+  }
+}
