@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ScaleProtocol.h"
+#include "FramedFieldProtocol.h"
 
 namespace trv::tools {
 
@@ -9,12 +9,13 @@ namespace trv::tools {
 // 9999.99 kg); any other weight up to 99.999 kg is written in kilograms with a decimal point
 // and three decimals. Six letters stand for a reading without a weight: I (unstable),
 // N (negative), S (overload, also any weight that six characters cannot hold exactly).
-class DigitronProtocol final : public ScaleProtocol {
+class DigitronProtocol final : public FramedFieldProtocol {
  public:
+  DigitronProtocol() : FramedFieldProtocol(6) {}
   std::string Name() const override { return "digitron"; }
-  size_t RequestLength(const Bytes& received) const override;
-  bool BeginsRequest(const Bytes& received) const override;
-  Bytes Answer(const ScaleReading& reading) override;
+
+ protected:
+  Bytes WeightField(int64_t grams) const override;
 };
 
 }  // namespace trv::tools

@@ -6,7 +6,6 @@
 namespace trv::tools {
 namespace {
 
-constexpr char kEnq = 0x05;
 constexpr char kStx = 0x02;
 constexpr char kCr = 0x0D;
 constexpr int64_t kMaxGrams = 999999;
@@ -55,14 +54,6 @@ Bytes NoWeight() {
 }
 
 }  // namespace
-
-size_t LucasTecProtocol::RequestLength(const Bytes& received) const {
-  return BeginsRequest(received) ? 1 : 0;
-}
-
-bool LucasTecProtocol::BeginsRequest(const Bytes& received) const {
-  return !received.empty() && received.front() == kEnq;
-}
 
 Bytes LucasTecProtocol::Answer(const ScaleReading& reading) {
   switch (reading.state) {

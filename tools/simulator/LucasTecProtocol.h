@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ScaleProtocol.h"
+#include "SingleByteRequestProtocol.h"
 
 namespace trv::tools {
 
@@ -10,11 +10,10 @@ namespace trv::tools {
 // moving changes by a gram from line to line. A load below zero shows the amount as a tare
 // over a zero gross (net below zero). The protocol has no overload form: an overloaded scale
 // (or one above 999.999 kg) shows dashes instead of its numbers, which reads as no weight.
-class LucasTecProtocol final : public ScaleProtocol {
+class LucasTecProtocol final : public SingleByteRequestProtocol {
  public:
+  LucasTecProtocol() : SingleByteRequestProtocol(kEnq) {}
   std::string Name() const override { return "lucastec"; }
-  size_t RequestLength(const Bytes& received) const override;
-  bool BeginsRequest(const Bytes& received) const override;
   Bytes Answer(const ScaleReading& reading) override;
 };
 

@@ -5,7 +5,6 @@
 namespace trv::tools {
 namespace {
 
-constexpr char kRequest = 'P';
 constexpr char kLineEnd[] = "\r\n";
 constexpr int64_t kMaxGrams = 999999;
 
@@ -21,14 +20,6 @@ Bytes Weight(int64_t grams) {
 }
 
 }  // namespace
-
-size_t MagnaProtocol::RequestLength(const Bytes& received) const {
-  return BeginsRequest(received) ? 1 : 0;
-}
-
-bool MagnaProtocol::BeginsRequest(const Bytes& received) const {
-  return !received.empty() && received.front() == kRequest;
-}
 
 Bytes MagnaProtocol::Answer(const ScaleReading& reading) {
   switch (reading.state) {

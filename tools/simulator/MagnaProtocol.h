@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ScaleProtocol.h"
+#include "SingleByteRequestProtocol.h"
 
 namespace trv::tools {
 
@@ -9,11 +9,10 @@ namespace trv::tools {
 // "PESO NEGATIVO" for a load below zero. The protocol has no unstable or overload form: a
 // moving weight answers "PESO INSTAVEL" and an overloaded scale (or one above its range)
 // "PESO SOBRECARGA", both of which read as no weight.
-class MagnaProtocol final : public ScaleProtocol {
+class MagnaProtocol final : public SingleByteRequestProtocol {
  public:
+  MagnaProtocol() : SingleByteRequestProtocol('P') {}
   std::string Name() const override { return "magna"; }
-  size_t RequestLength(const Bytes& received) const override;
-  bool BeginsRequest(const Bytes& received) const override;
   Bytes Answer(const ScaleReading& reading) override;
 };
 

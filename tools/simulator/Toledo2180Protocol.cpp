@@ -6,7 +6,6 @@
 namespace trv::tools {
 namespace {
 
-constexpr char kEnq = 0x05;
 constexpr char kAccent = 0x60;
 constexpr char kCr = 0x0D;
 constexpr int64_t kGramsPerUnit = 100;  // the field counts tenths of a kilogram
@@ -59,14 +58,6 @@ Bytes StableOrRange(int64_t grams) {
 }
 
 }  // namespace
-
-size_t Toledo2180Protocol::RequestLength(const Bytes& received) const {
-  return BeginsRequest(received) ? 1 : 0;
-}
-
-bool Toledo2180Protocol::BeginsRequest(const Bytes& received) const {
-  return !received.empty() && received.front() == kEnq;
-}
 
 Bytes Toledo2180Protocol::Answer(const ScaleReading& reading) {
   switch (reading.state) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ScaleProtocol.h"
+#include "SingleByteRequestProtocol.h"
 
 namespace trv::tools {
 
@@ -14,11 +14,10 @@ namespace trv::tools {
 //   size, at least 100 g (the reading stays below zero after rounding);
 // - overload (also any weight above 99999.9 kg): the field is six dashes, which is no number,
 //   so the reading is no weight.
-class Toledo2180Protocol final : public ScaleProtocol {
+class Toledo2180Protocol final : public SingleByteRequestProtocol {
  public:
+  Toledo2180Protocol() : SingleByteRequestProtocol(kEnq) {}
   std::string Name() const override { return "toledo2180"; }
-  size_t RequestLength(const Bytes& received) const override;
-  bool BeginsRequest(const Bytes& received) const override;
   Bytes Answer(const ScaleReading& reading) override;
 };
 

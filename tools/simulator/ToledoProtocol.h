@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ScaleProtocol.h"
+#include "FramedFieldProtocol.h"
 
 namespace trv::tools {
 
@@ -8,12 +8,13 @@ namespace trv::tools {
 // The field is the weight in grams as six zero-padded decimal digits, or five letters for a
 // reading without a weight: I (unstable), N (negative, also any weight below zero), S (overload,
 // also any weight above 999999 g).
-class ToledoProtocol final : public ScaleProtocol {
+class ToledoProtocol final : public FramedFieldProtocol {
  public:
+  ToledoProtocol() : FramedFieldProtocol(5) {}
   std::string Name() const override { return "toledo"; }
-  size_t RequestLength(const Bytes& received) const override;
-  bool BeginsRequest(const Bytes& received) const override;
-  Bytes Answer(const ScaleReading& reading) override;
+
+ protected:
+  Bytes WeightField(int64_t grams) const override;
 };
 
 }  // namespace trv::tools

@@ -5,7 +5,6 @@
 namespace trv::tools {
 namespace {
 
-constexpr char kEnq = 0x05;
 constexpr char kStable = 'E';
 constexpr char kUnstable = ' ';
 
@@ -24,14 +23,6 @@ Bytes Line(char stability, char sign, const Bytes& weight) {
 }
 
 }  // namespace
-
-size_t UranoProtocol::RequestLength(const Bytes& received) const {
-  return BeginsRequest(received) ? 1 : 0;
-}
-
-bool UranoProtocol::BeginsRequest(const Bytes& received) const {
-  return !received.empty() && received.front() == kEnq;
-}
 
 Bytes UranoProtocol::Answer(const ScaleReading& reading) {
   const Bytes weight = Kilograms(reading.grams);

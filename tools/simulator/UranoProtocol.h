@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ScaleProtocol.h"
+#include "SingleByteRequestProtocol.h"
 
 namespace trv::tools {
 
@@ -12,11 +12,10 @@ namespace trv::tools {
 //   weight's size;
 // - overload: the protocol has no form for it; the scale shows dashes instead of a number
 //   ("E PESO: ------kg"), which reads as no weight.
-class UranoProtocol final : public ScaleProtocol {
+class UranoProtocol final : public SingleByteRequestProtocol {
  public:
+  UranoProtocol() : SingleByteRequestProtocol(kEnq) {}
   std::string Name() const override { return "urano"; }
-  size_t RequestLength(const Bytes& received) const override;
-  bool BeginsRequest(const Bytes& received) const override;
   Bytes Answer(const ScaleReading& reading) override;
 };
 
