@@ -8,10 +8,6 @@
 namespace trv::testing {
 namespace {
 
-const Bytes STX = "\x02";
-const Bytes ETX = "\x03";
-const Bytes ENQ = "\x05";
-
 struct AnswerCase {
   Bytes answer;
   double weight;
@@ -56,19 +52,7 @@ TEST(DigitronAnswers, OnlyTheFirstTenBytesAreKept) {
   EXPECT_EQ(TTrvBALDigitron::KeptAnswer(""), "");
 }
 
-class DigitronTest : public ScaleFixture {
- protected:
-  void SetUp() override {
-    scale_.SetModelo(balDigitron);
-    scale_.Ativar();
-  }
-
-  int Purges() const {
-    int purges = 0;
-    for (const std::string& call : port_->Calls()) purges += call == "Purge 15";
-    return purges;
-  }
-};
+using DigitronTest = ActiveScaleFixture<balDigitron>;
 
 TEST_F(DigitronTest, IsTheDigitronModel) {
   EXPECT_NE(dynamic_cast<TTrvBALDigitron*>(&scale_.BAL()), nullptr);

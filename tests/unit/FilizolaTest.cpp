@@ -7,10 +7,6 @@
 namespace trv::testing {
 namespace {
 
-const Bytes STX = "\x02";
-const Bytes ETX = "\x03";
-const Bytes ENQ = "\x05";
-
 struct AnswerCase {
   Bytes answer;
   double weight;
@@ -49,13 +45,7 @@ TEST(FilizolaAnswers, EveryFormGivesItsWeightOrCode) {
   }
 }
 
-class FilizolaTest : public ScaleFixture {
- protected:
-  void SetUp() override {
-    scale_.SetModelo(balFilizola);
-    scale_.Ativar();
-  }
-};
+using FilizolaTest = ActiveScaleFixture<balFilizola>;
 
 TEST_F(FilizolaTest, RequestsAgainUntilAWeightArrives) {
   AnswerWith({STX + "IIIIII" + ETX, STX + "000000" + ETX, STX + "001234" + ETX});

@@ -10,9 +10,6 @@
 namespace trv::testing {
 namespace {
 
-const Bytes STX = "\x02";
-const Bytes CR = "\r";
-const Bytes ENQ = "\x05";
 const Bytes kTimeoutMessage = "Communication error 9997: Timeout during operation";
 
 struct LineCase {
@@ -106,12 +103,6 @@ class LucasTecTest : public ScaleFixture {
     Bytes lines;
     for (const std::string& text : texts) lines += Line(text);
     return lines;
-  }
-
-  int Purges() const {
-    int purges = 0;
-    for (const std::string& call : port_->Calls()) purges += call == "Purge 15";
-    return purges;
   }
 
   const std::string net15_ = "B 2.000 kg B T 0.500 kg T L 1.500 kg L";

@@ -8,8 +8,6 @@
 namespace trv::testing {
 namespace {
 
-const Bytes CR = "\r";
-const Bytes LF = "\n";
 const Bytes P = "P";
 // The stored texts, spelled out byte by byte: 14 bytes each, ending in a space.
 const Bytes kNegative = "Peso Negativo ";
@@ -79,19 +77,7 @@ TEST(MagnaAnswers, ALineWithoutASpaceIsReadFromItsStart) {
   EXPECT_DOUBLE_EQ(TTrvBALMagna::ParseLine("NEG"), -2);
 }
 
-class MagnaTest : public ScaleFixture {
- protected:
-  void SetUp() override {
-    scale_.SetModelo(balMagna);
-    scale_.Ativar();
-  }
-
-  int Purges() const {
-    int purges = 0;
-    for (const std::string& call : port_->Calls()) purges += call == "Purge 15";
-    return purges;
-  }
-};
+using MagnaTest = ActiveScaleFixture<balMagna>;
 
 TEST_F(MagnaTest, IsTheMagnaModel) {
   EXPECT_NE(dynamic_cast<TTrvBALMagna*>(&scale_.BAL()), nullptr);

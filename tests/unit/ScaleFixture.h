@@ -14,6 +14,13 @@
 
 namespace trv::testing {
 
+// The control bytes of the scale protocols.
+inline const Bytes STX = "\x02";
+inline const Bytes ETX = "\x03";
+inline const Bytes ENQ = "\x05";
+inline const Bytes CR = "\r";
+inline const Bytes LF = "\n";
+
 // A scale component on the scriptable port, a manual clock and a timer queue, with every
 // OnLePeso recorded.
 class ScaleFixture : public ::testing::Test {
@@ -40,6 +47,13 @@ class ScaleFixture : public ::testing::Test {
     return "";
   }
 
+  // How many times the port was purged since its calls were last cleared.
+  int Purges() const {
+    int purges = 0;
+    for (const std::string& call : port_->Calls()) purges += call == "Purge 15";
+    return purges;
+  }
+
   // Answers every request with the next of `answers` (the last one repeats), `delay` ms later.
   void AnswerWith(std::vector<Bytes> answers, uint64_t delay = 10) {
     port_->SetResponder([this, answers, delay](const Bytes&) {
@@ -64,6 +78,16 @@ class ScaleFixture : public ::testing::Test {
     auto port = std::make_unique<CommPortFake>(clock_);
     port_ = port.get();
     return port;
+  }
+};
+
+// A scale component of one model, active from the start of each test.
+template <uint8_t Model>
+class ActiveScaleFixture : public ScaleFixture {
+ protected:
+  void SetUp() override {
+    scale_.SetModelo(Model);
+    scale_.Ativar();
   }
 };
 

@@ -8,9 +8,6 @@
 namespace trv::testing {
 namespace {
 
-const Bytes CR = "\r";
-const Bytes ENQ = "\x05";
-
 // A line as the indicator sends it: a prefix, the grave accent, the field, the CR.
 Bytes Line(const Bytes& field) {
   return "P`" + field + "  " + CR;
@@ -110,13 +107,7 @@ TEST(Toledo2180Answers, FiveLinesMakeAReading) {
   }
 }
 
-class Toledo2180Test : public ScaleFixture {
- protected:
-  void SetUp() override {
-    scale_.SetModelo(balToledo2180);
-    scale_.Ativar();
-  }
-};
+using Toledo2180Test = ActiveScaleFixture<balToledo2180>;
 
 TEST_F(Toledo2180Test, IsTheToledo2180Model) {
   EXPECT_NE(dynamic_cast<TTrvBALToledo2180*>(&scale_.BAL()), nullptr);

@@ -7,11 +7,6 @@
 namespace trv::testing {
 namespace {
 
-const Bytes STX = "\x02";
-const Bytes ETX = "\x03";
-const Bytes CR = "\r";
-const Bytes ENQ = "\x05";
-
 struct AnswerCase {
   Bytes answer;
   double weight;
@@ -72,19 +67,7 @@ TEST(ToledoAnswers, EveryFormGivesItsWeightOrCode) {
   }
 }
 
-class ToledoTest : public ScaleFixture {
- protected:
-  void SetUp() override {
-    scale_.SetModelo(balToledo);
-    scale_.Ativar();
-  }
-
-  int Purges() const {
-    int purges = 0;
-    for (const std::string& call : port_->Calls()) purges += call == "Purge 15";
-    return purges;
-  }
-};
+using ToledoTest = ActiveScaleFixture<balToledo>;
 
 TEST_F(ToledoTest, IsTheToledoModel) {
   EXPECT_NE(dynamic_cast<TTrvBALToledo*>(&scale_.BAL()), nullptr);

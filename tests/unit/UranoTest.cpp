@@ -8,8 +8,6 @@
 namespace trv::testing {
 namespace {
 
-const Bytes ENQ = "\x05";
-
 struct AnswerCase {
   Bytes answer;
   double weight;
@@ -66,13 +64,7 @@ TEST(UranoAnswers, EveryFormGivesItsWeightOrCode) {
   }
 }
 
-class UranoTest : public ScaleFixture {
- protected:
-  void SetUp() override {
-    scale_.SetModelo(balUrano);
-    scale_.Ativar();
-  }
-};
+using UranoTest = ActiveScaleFixture<balUrano>;
 
 TEST_F(UranoTest, IsTheUranoModel) {
   EXPECT_NE(dynamic_cast<TTrvBALUrano*>(&scale_.BAL()), nullptr);
