@@ -1,6 +1,7 @@
 #include "device/TrvDevice.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "device/TrvBase.h"
 #include "platform/Clock.h"
@@ -24,6 +25,38 @@ constexpr char kNoPortMessage[] = "Porta n\xE3o definida";
 bool StartsWith(const std::string& text, std::string_view prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
+
+// Without the characters of code 32 or below at both ends.
+std::string Trim(const std::string& text) {
+  auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+  const auto first = std::find_if_not(text.begin(), text.end(), blank);
+  const auto last = std::find_if_not(text.rbegin(), text.rend(), blank).base();
+  return first < last ? std::string(first, last) : std::string();
+}
+
+// An optional sign followed by decimal digits, fitting 32 bits; false for anything else.
+bool ParseInteger(const std::string& text, int& value) {
+  std::string_view digits(text);
+  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+  if (digits.empty() || digits.front() == '+') return false;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  return error == std::errc() && end == digits.data() + digits.size();
+}
+
+// The integer value of keyword in text, or fallback when it is missing or not an integer.
+int IntegerParam(const std::string& text, const std::string& keyword, int fallback) {
+  int value = 0;
+  return ParseInteger(TTrvDevice::ParamValue(text, keyword), value) ? value : fallback;
+}
+
+// base + step, held within the 32-bit range.
+int32_t SaturatedAdd(int32_t base, int64_t step) {
+  return static_cast<int32_t>(std::clamp<int64_t>(int64_t{base} + step, INT32_MIN, INT32_MAX));
+}
+
+constexpr char kLineFeed = '\x0A';
+constexpr char kCarriageReturn = '\x0D';
+constexpr char kFormFeed = '\x0C';
 
 }  // namespace
 
@@ -219,7 +252,10 @@ void TTrvDevice::CloseSerialQuietly() {
 
 void TTrvDevice::Desativar() {
   if (!fsAtivo) return;
-  if (Kind() == PortKind::Serial) CloseSerialQuietly();
+  // An open serial port is closed whatever its name looks like now: a link that named it (a
+  // udev rule's name, a test's pty link) disappears with an unplugged device, and the name then
+  // no longer reads as a serial port.
+  if (Kind() == PortKind::Serial || Serial->InstanceActive()) CloseSerialQuietly();
   fsAtivo = false;
 }
 
@@ -296,6 +332,123 @@ bool TTrvDevice::EmLinha(int lTimeOut) {
     }
   }
   return ready;
+}
+
+// ---- Parameter text -----------------------------------------------------------------------
+
+std::string TTrvDevice::HandShakeText() const {
+  switch (fsHandShake) {
+    case hsXON_XOFF:
+      return "XON/XOFF";
+    case hsRTS_CTS:
+      return "RTS/CTS";
+    case hsDTR_DSR:
+      return "DTR/DSR";
+    default:
+      return "";
+  }
+}
+
+std::string TTrvDevice::ParamsString() const {
+  std::string text;
+  if (fsBaud != 9600) text += " BAUD=" + std::to_string(fsBaud);
+  if (fsData != 8) text += " DATA=" + std::to_string(fsData);
+  if (fsParity != 'N') text += std::string(" PARITY=") + fsParity;
+  if (fsStop != 0) text += std::string(" STOP=") + (fsStop == 1 ? "1,5" : "2");
+  if (fsHandShake != hsNenhum) text += " HANDSHAKE=" + HandShakeText();
+  if (fsHardFlow) text += " HARDFLOW";
+  if (fsSoftFlow) text += " SOFTFLOW";
+  if (MaxBandwidth() > 0) text += " MAXBANDWIDTH=" + std::to_string(MaxBandwidth());
+  return Trim(text);
+}
+
+std::string TTrvDevice::ParamValue(const std::string& text, const std::string& keyword) {
+  constexpr size_t kLongestValue = 200;
+  const size_t position = text.find(keyword);
+  if (position == std::string::npos) return "";
+  std::string value = Trim(text.substr(position + keyword.size(), kLongestValue));
+  if (!value.empty() && value.front() == '=') value = Trim(value.substr(1, kLongestValue));
+  return Trim(value.substr(0, value.find(' ')));
+}
+
+void TTrvDevice::SetParamsString(const std::string& value) {
+  SetDefaultValues();
+  ApplyParams(Trim(platform::AsciiUpper(value)));
+}
+
+void TTrvDevice::ApplyParams(const std::string& text) {
+  SetBaud(IntegerParam(text, "BAUD", fsBaud));
+  const std::string parity = ParamValue(text, "PARITY");
+  if (!parity.empty() && std::string_view("EMNOS").find(parity.front()) != std::string::npos) {
+    fsParity = parity.front();
+  }
+  SetData(IntegerParam(text, "DATA", fsData));
+  const std::string stop = ParamValue(text, "STOP");
+  if (stop == "1") SetStop(s1);
+  if (stop == "1,5") SetStop(s1eMeio);
+  if (stop == "2") SetStop(s2);
+  SetHardFlow(text.find("HARDFLOW") != std::string::npos);
+  SetSoftFlow(text.find("SOFTFLOW") != std::string::npos);
+  const std::string handShake = ParamValue(text, "HANDSHAKE");
+  if (handShake == "XON/XOFF") SetHandShake(hsXON_XOFF);
+  if (handShake == "DTR/DSR") SetHandShake(hsDTR_DSR);
+  if (handShake == "RTS/CTS") SetHandShake(hsRTS_CTS);
+  SetMaxBandwidth(IntegerParam(text, "MAXBANDWIDTH", MaxBandwidth()));
+}
+
+// ---- Serial port scan ---------------------------------------------------------------------
+
+bool TTrvDevice::ProbeSerialPort(TTrvSerial& probe, const std::string& name) {
+  constexpr int kErrorFileNotFound = 2;
+  bool exists = false;
+  // A probe that fails in another way than by the code tells nothing more: the failure is
+  // swallowed, the port closed, and the next probe follows.
+  try {
+    probe.Connect(name);
+    exists = probe.LastError() != kErrorFileNotFound;
+  } catch (const std::exception&) {
+  }
+  try {
+    probe.CloseSocket();
+  } catch (const std::exception&) {
+  }
+  return exists;
+}
+
+void TTrvDevice::AcharPortasSeriais(std::vector<std::string>& list, int UltimaPorta) {
+  list.clear();
+  TTrvSerial probe(fPortFactory());  // the class's defaults: RaiseExcept off
+  for (int number = 1; number <= UltimaPorta; ++number) {
+    const std::string name = "COM" + std::to_string(number);
+    if (ProbeSerialPort(probe, name)) list.push_back(name);
+  }
+}
+
+// ---- Print positioning --------------------------------------------------------------------
+
+void TTrvDevice::ImprimePos(int Linha, int Coluna, const Bytes& AString) {
+  if (AString.empty() || Linha < 0 || Coluna < 0) return;
+  Bytes prefix;
+  if (Linha < PosImp.X) Eject();
+  if (Linha > PosImp.X) {
+    prefix.append(static_cast<size_t>(int64_t{Linha} - PosImp.X), kLineFeed);
+    PosImp.X = Linha;
+  }
+  if (Coluna < PosImp.Y) {
+    prefix += kCarriageReturn;
+    PosImp.Y = 0;
+  }
+  if (Coluna > PosImp.Y) {
+    prefix.append(static_cast<size_t>(int64_t{Coluna} - PosImp.Y), ' ');
+    PosImp.Y = Coluna;
+  }
+  EnviaString(prefix + AString);
+  PosImp.Y = SaturatedAdd(PosImp.Y, static_cast<int64_t>(AString.size()));
+}
+
+void TTrvDevice::Eject() {
+  EnviaString(Bytes(1, kFormFeed));
+  PosImp.X = 0;
 }
 
 }  // namespace trv

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Bytes.h"
 #include "platform/TComponent.h"
@@ -36,6 +38,28 @@ class TTrvDevice : public TComponent {
   void Desativar();
   void EnviaString(const Bytes& AString);
   bool EmLinha(int lTimeOut);
+
+  // The line parameters as one line of keywords, the defaults left out:
+  // BAUD=4800 DATA=7 PARITY=E STOP=2 HANDSHAKE=RTS/CTS HARDFLOW MAXBANDWIDTH=100.
+  std::string ParamsString() const;
+  // Resets the line parameters, then applies every keyword the text names (any case).
+  void SetParamsString(const std::string& value);
+  // The value of keyword in text: the word after it, with or without "=" and spaces between;
+  // empty when the keyword is absent.
+  static std::string ParamValue(const std::string& text, const std::string& keyword);
+
+  // Fills list with the serial ports COM1 to COM<UltimaPorta> that exist on the machine, those
+  // that another program holds included. Uses a port object of its own, never Serial.
+  void AcharPortasSeriais(std::vector<std::string>& list, int UltimaPorta);
+  // Moves a character printer's head to line Linha, column Coluna (with line feeds, a carriage
+  // return, spaces, and a form feed when the line lies above), then prints AString.
+  void ImprimePos(int Linha, int Coluna, const Bytes& AString);
+  // Sends a form feed; the head goes back to line 0.
+  void Eject();
+  // Makes the ports of AcharPortasSeriais; the operating system's unless set.
+  void SetPortFactory(std::function<std::unique_ptr<CommPort>()> factory) {
+    fPortFactory = std::move(factory);
+  }
 
   bool IsSerialPort() const;
   bool IsDLLPort() const;
@@ -93,6 +117,12 @@ class TTrvDevice : public TComponent {
   int DeadlockMilliseconds() const;
   // The status line that the handshake selects (CTS or DSR) is on; true without one.
   bool HandshakeLineReady();
+  // The handshake as ParamsString writes it; empty for a value outside the four modes.
+  std::string HandShakeText() const;
+  // Applies the keywords of an upper-cased, trimmed parameter text, in their fixed order.
+  void ApplyParams(const std::string& text);
+  // COM<number> exists: opening it does not report a missing device.
+  bool ProbeSerialPort(TTrvSerial& probe, const std::string& name);
 
   bool fsHardFlow = false;
   bool fsSoftFlow = false;
@@ -107,6 +137,7 @@ class TTrvDevice : public TComponent {
   int fsSendBytesCount = 0;
   int fsSendBytesInterval = 0;
   bool fProcessMessages = true;
+  std::function<std::unique_ptr<CommPort>()> fPortFactory = CreateSystemCommPort;
 };
 
 }  // namespace trv

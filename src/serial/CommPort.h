@@ -84,6 +84,22 @@ class CommPort {
   // Line-error flags and queue counts; clears the driver's error state.
   virtual bool ClearError(CommStatus& status) = 0;
 
+  // The two halves of ClearError that the receive path asks for on every packet. A platform
+  // that can answer one half alone, cheaper, overrides them; one that cannot (Windows: one call
+  // answers both) uses ClearError, whose line errors the queue count then drops.
+  virtual bool InputWaiting(uint32_t& count) {
+    CommStatus status;
+    if (!ClearError(status)) return false;
+    count = status.inQueue;
+    return true;
+  }
+  virtual bool TakeLineErrors(uint32_t& errors) {
+    CommStatus status;
+    if (!ClearError(status)) return false;
+    errors = status.errors;
+    return true;
+  }
+
   // Drives RTS or DTR; the result is not reported.
   virtual void Escape(comm::Escape function) = 0;
   virtual bool ModemStatus(uint32_t& word) = 0;

@@ -106,6 +106,12 @@ uint32_t HandshakeFlags(const termios2& tio) {
   return flags;
 }
 
+// A pseudo-terminal, a USB adapter without RS-485 mode or an old UART driver does not
+// understand the request; that is said plainly rather than as "inappropriate ioctl".
+int Rs485Failure(int code) {
+  return code == ENOTTY || code == EINVAL ? EOPNOTSUPP : code;
+}
+
 bool ValidState(const Dcb& dcb) {
   return dcb.BaudRate != 0 && dcb.ByteSize >= 5 && dcb.ByteSize <= 8 &&
          dcb.Parity <= dcb::kSpaceParity && dcb.StopBits <= dcb::kTwoStopBits;
@@ -128,6 +134,10 @@ bool CommPortPosix::Open(const std::string& path) {
   }
   fd_ = fd;
   counters_ = {};
+  hasCounters_ = true;
+  // The mode outlives every open: learn whether a previous owner left it on.
+  serial_rs485 rs485{};
+  rtsToggle_ = ::ioctl(fd_, TIOCGRS485, &rs485) == 0 && (rs485.flags & SER_RS485_ENABLED) != 0;
   NewLineErrors();  // the baseline: only errors from now on count
   return true;
 }
@@ -203,6 +213,7 @@ bool CommPortPosix::GetState(Dcb& dcb) {
   dcb.Parity = ParityOf(tio.c_cflag);
   dcb.StopBits = (tio.c_cflag & CSTOPB) != 0 ? dcb::kTwoStopBits : dcb::kOneStopBit;
   dcb.Flags = dcb::kBinary | HandshakeFlags(tio);
+  if (rtsToggle_) dcb.Flags = (dcb.Flags & ~dcb::kRtsControlMask) | dcb::kRtsControlToggle;
   if (dcb.Parity != dcb::kNoParity) dcb.Flags |= dcb::kParity;
   dcb.XonChar = static_cast<char>(tio.c_cc[VSTART]);
   dcb.XoffChar = static_cast<char>(tio.c_cc[VSTOP]);
@@ -215,6 +226,8 @@ bool CommPortPosix::SetState(const Dcb& dcb) {
   if (fd_ < 0) return Fail(EBADF);
   if (!ValidState(dcb)) return Fail(EINVAL);
   if (::ioctl(fd_, TCGETS2, &tio) != 0) return Fail();
+  const bool toggle = (dcb.Flags & dcb::kRtsControlMask) == dcb::kRtsControlToggle;
+  if (toggle != rtsToggle_ && !ApplyRtsToggle(toggle)) return false;
   tio.c_cflag &= ~(CBAUD | CIBAUD | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
   // BOTHER in both speed fields: the rates are taken as numbers from c_ispeed and c_ospeed.
   tio.c_cflag |= BOTHER | (BOTHER << IBSHIFT) | CLOCAL | CREAD;
@@ -233,6 +246,20 @@ bool CommPortPosix::SetState(const Dcb& dcb) {
   if (::ioctl(fd_, TCSETS2, &tio) != 0) return Fail();
   extras_ = dcb;
   baudRate_ = dcb.BaudRate;
+  return true;
+}
+
+bool CommPortPosix::ApplyRtsToggle(bool on) {
+  serial_rs485 rs485{};
+  if (::ioctl(fd_, TIOCGRS485, &rs485) != 0) {
+    return Fail(Rs485Failure(errno));
+  }
+  rs485.flags &= ~(SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND | SER_RS485_RTS_AFTER_SEND);
+  if (on) rs485.flags |= SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+  if (::ioctl(fd_, TIOCSRS485, &rs485) != 0) {
+    return Fail(Rs485Failure(errno));
+  }
+  rtsToggle_ = on;
   return true;
 }
 
@@ -327,8 +354,13 @@ int CommPortPosix::OutputQueued() {
 uint32_t CommPortPosix::NewLineErrors() {
   serial_icounter_struct now{};
   // Only UART drivers keep these counters; a pty or many USB adapters do not, and then the
-  // line simply reports no errors.
-  if (fd_ < 0 || ::ioctl(fd_, TIOCGICOUNT, &now) != 0) return 0;
+  // line simply reports no errors. A driver that refused once refuses for good: it is not asked
+  // again, which spares every queue query and transfer on such a line a failing system call.
+  if (fd_ < 0 || !hasCounters_) return 0;
+  if (::ioctl(fd_, TIOCGICOUNT, &now) != 0) {
+    hasCounters_ = errno != ENOTTY && errno != EINVAL;
+    return 0;
+  }
   uint32_t flags = 0;
   if (now.frame != counters_.frame) flags |= comm::kCeFrame;
   if (now.overrun != counters_.overrun) flags |= comm::kCeOverrun;
@@ -346,6 +378,24 @@ bool CommPortPosix::ClearError(CommStatus& status) {
   status.inQueue = static_cast<uint32_t>(std::max(waiting, 0));
   status.outQueue = static_cast<uint32_t>(OutputQueued());
   status.errors = NewLineErrors();
+  return true;
+}
+
+// One ioctl for the count alone: the receive path asks for it on every packet. The line errors
+// stay counted until TakeLineErrors (or ClearError) reports them.
+bool CommPortPosix::InputWaiting(uint32_t& count) {
+  count = 0;
+  if (fd_ < 0) return Fail(EBADF);
+  int waiting = 0;
+  if (::ioctl(fd_, FIONREAD, &waiting) != 0) return Fail();
+  count = static_cast<uint32_t>(std::max(waiting, 0));
+  return true;
+}
+
+bool CommPortPosix::TakeLineErrors(uint32_t& errors) {
+  errors = 0;
+  if (fd_ < 0) return Fail(EBADF);
+  errors = NewLineErrors();
   return true;
 }
 

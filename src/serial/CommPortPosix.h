@@ -36,6 +36,8 @@ class CommPortPosix final : public CommPort {
   TransferOutcome Read(char* data, int length, int deadlockMs, int& transferred) override;
 
   bool ClearError(CommStatus& status) override;
+  bool InputWaiting(uint32_t& count) override;
+  bool TakeLineErrors(uint32_t& errors) override;
 
   void Escape(comm::Escape function) override;
   bool ModemStatus(uint32_t& word) override;
@@ -74,11 +76,19 @@ class CommPortPosix final : public CommPort {
   uint32_t NewLineErrors();
   // Waits, in steps sized by the baud rate, until the output queue ran empty or time ran out.
   bool WaitTransmitterEmpty(uint64_t deadline);
+  // Switches the driver's RS-485 mode (RTS raised while sending, dropped when idle) on or off,
+  // as the RTS-control bits of a device-control block ask; false with EOPNOTSUPP when the
+  // driver has no such mode.
+  bool ApplyRtsToggle(bool on);
 
   int fd_ = -1;
   int lastError_ = 0;
   uint32_t baudRate_ = 9600;
+  // The driver is in RS-485 mode: the RTS-control bits read as toggle.
+  bool rtsToggle_ = false;
   ErrorCounters counters_;
+  // False once the driver said that it keeps no line-error counters.
+  bool hasCounters_ = true;
   // Fields of the device-control block that termios has no place for, kept as last set so that
   // reading the state back returns them.
   Dcb extras_{};

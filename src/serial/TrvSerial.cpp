@@ -297,31 +297,27 @@ void TTrvSerial::RecordTransfer(TransferOutcome outcome) {
 }
 
 void TTrvSerial::CheckLineErrors() {
-  CommStatus status;
-  if (port_->ClearError(status) && status.errors != 0) MapCommErrors(status.errors);
+  uint32_t errors = 0;
+  if (port_->TakeLineErrors(errors) && errors != 0) MapCommErrors(errors);
 }
 
 // ---- Queue counts and waits ---------------------------------------------------------------
 
-bool TTrvSerial::QueryStatus(CommStatus& status) {
-  return port_->ClearError(status);
-}
-
 int TTrvSerial::SendingData() {
   SetSerialError(0);
   CommStatus status;
-  const bool ok = QueryStatus(status);
+  const bool ok = port_->ClearError(status);
   if (!ok) SerialCheck(-1);
   ExceptCheck();
   return ok ? static_cast<int>(status.outQueue) : 0;
 }
 
 int TTrvSerial::WaitingData() {
-  CommStatus status;
+  uint32_t waiting = 0;
   int count = 0;
-  if (QueryStatus(status)) {
+  if (port_->InputWaiting(waiting)) {
     SetSerialError(0);
-    count = static_cast<int>(std::min<uint32_t>(status.inQueue, INT32_MAX));
+    count = static_cast<int>(std::min<uint32_t>(waiting, INT32_MAX));
   } else {
     SerialCheck(-1);
   }
@@ -343,8 +339,8 @@ bool TTrvSerial::WaitForLineEvent(uint32_t mask, int timeout) {
 }
 
 bool TTrvSerial::CanRead(int timeout) {
-  bool ready = WaitingData() > 0;
-  if (!ready) ready = WaitForLineEvent(comm::kEvRxChar, timeout);
+  // The line-event wait looks at the input queue first itself: no need to ask twice.
+  bool ready = WaitForLineEvent(comm::kEvRxChar, timeout);
   if (!ready) ready = WaitingData() > 0;
   if (ready) ReportStatus(HR_CanRead, "");
   return ready;
@@ -616,6 +612,194 @@ Bytes TTrvSerial::RecvTerminated(int timeout, const Bytes& terminator) {
 Bytes TTrvSerial::Recvstring(int timeout) {
   Bytes line = RecvTerminated(timeout, "\r\n");
   return FLastError == 0 ? line : Bytes();
+}
+
+// ---- Line signals -------------------------------------------------------------------------
+
+void TTrvSerial::SetBreak(int duration) {
+  port_->SetBreak(true);  // unchecked: a line that cannot break shows it when the break ends
+  platform::CurrentClock().Sleep(static_cast<uint32_t>(std::max(duration, 0)));
+  SetSerialError(0);
+  if (!port_->SetBreak(false)) SerialCheck(-1);
+}
+
+void TTrvSerial::EnableRTSToggle(bool value) {
+  // The driver's own toggle mode, set through the device-control block; the old Windows family,
+  // where this class raised RTS around each write itself, is gone (FRTSToggle stays false).
+  SetSerialError(0);
+  GetCommState();
+  if (FLastError != 0) return;
+  FDCB.Flags &= ~dcb::kRtsControlMask;
+  if (value) FDCB.Flags |= dcb::kRtsControlToggle;
+  SetCommState();
+}
+
+// ---- Integers, blocks and streams ---------------------------------------------------------
+
+void TTrvSerial::SendInteger(int32_t data) {
+  const Bytes bytes = EncodeInt32LittleEndian(data);
+  SendBuffer(bytes.data(), static_cast<int>(bytes.size()));
+}
+
+int32_t TTrvSerial::RecvInteger(int timeout) {
+  const Bytes bytes = RecvBufferStr(4, timeout);
+  return FLastError == 0 ? DecodeInt32LittleEndian(bytes) : 0;
+}
+
+void TTrvSerial::SendBlock(const Bytes& data) {
+  // The length prefix could not tell a longer block: refused rather than sent with a wrong one.
+  if (data.size() > static_cast<size_t>(INT32_MAX)) {
+    RaiseSerialError(kWrongParameter);
+    return;
+  }
+  SendInteger(static_cast<int32_t>(data.size()));
+  SendString(data);
+}
+
+Bytes TTrvSerial::RecvBlock(int timeout) {
+  const int32_t length = RecvInteger(timeout);
+  if (FLastError != 0 || length < 1) return {};
+  // A length prefix is what the far end (or noise on the line) says; it must not make this side
+  // wait for, and gather, more than a block can sensibly hold.
+  if (FMaxBlockLength > 0 && length > FMaxBlockLength) {
+    RaiseSerialError(kMaxBuffer);
+    return {};
+  }
+  return RecvBufferStr(length, timeout);
+}
+
+void TTrvSerial::SendStreamRaw(ByteStream& stream) {
+  constexpr int64_t kChunk = 8192;
+  const int64_t remaining = std::max<int64_t>(stream.Size() - stream.Position(), 0);
+  Bytes chunk;
+  for (int64_t sent = 0; sent < remaining;) {
+    chunk.resize(static_cast<size_t>(std::min(remaining - sent, kChunk)));
+    const int got = stream.Read(chunk.data(), static_cast<int>(chunk.size()));
+    if (got <= 0) break;
+    chunk.resize(static_cast<size_t>(got));
+    SendString(chunk);
+    sent += got;
+  }
+}
+
+bool TTrvSerial::StreamLengthFits(ByteStream& stream, int32_t& length) {
+  const int64_t remaining = std::max<int64_t>(stream.Size() - stream.Position(), 0);
+  if (remaining > INT32_MAX) {
+    // The 32-bit length prefix cannot announce it; nothing is sent.
+    RaiseSerialError(kWrongParameter);
+    return false;
+  }
+  length = static_cast<int32_t>(remaining);
+  return true;
+}
+
+void TTrvSerial::SendStream(ByteStream& stream) {
+  int32_t length = 0;
+  if (!StreamLengthFits(stream, length)) return;
+  SendInteger(length);
+  SendStreamRaw(stream);
+}
+
+void TTrvSerial::SendStreamBigEndian(ByteStream& stream) {
+  int32_t length = 0;
+  if (!StreamLengthFits(stream, length)) return;
+  SendInteger(ReverseByteOrder32(length));
+  SendStreamRaw(stream);
+}
+
+void TTrvSerial::RecvStreamRaw(ByteStream& stream, int timeout) {
+  do {
+    const Bytes packet = RecvPacket(timeout);
+    if (FLastError == 0) WriteBytesToStream(stream, packet);
+  } while (FLastError == 0);
+}
+
+void TTrvSerial::RecvStreamSize(ByteStream& stream, int timeout, int size) {
+  constexpr int kChunk = 8192;
+  for (int i = 0; i < size / kChunk; ++i) {
+    const Bytes chunk = RecvBufferStr(kChunk, timeout);
+    if (FLastError != 0) return;
+    WriteBytesToStream(stream, chunk);
+  }
+  const int rest = size % kChunk;
+  if (rest <= 0) return;
+  const Bytes chunk = RecvBufferStr(rest, timeout);
+  if (FLastError == 0) WriteBytesToStream(stream, chunk);
+}
+
+void TTrvSerial::RecvStream(ByteStream& stream, int timeout) {
+  const int32_t size = RecvInteger(timeout);
+  if (FLastError == 0) RecvStreamSize(stream, timeout, size);
+}
+
+void TTrvSerial::RecvStreamBigEndian(ByteStream& stream, int timeout) {
+  const int32_t size = ReverseByteOrder32(RecvInteger(timeout));
+  if (FLastError == 0) RecvStreamSize(stream, timeout, size);
+}
+
+// ---- Modem commands -----------------------------------------------------------------------
+
+namespace {
+
+TTrvSerial::AtVerdict CommandVerdict(const Bytes& line) {
+  if (line == "OK") return TTrvSerial::AtVerdict::Success;
+  if (line == "ERROR") return TTrvSerial::AtVerdict::Failure;
+  return TTrvSerial::AtVerdict::More;
+}
+
+TTrvSerial::AtVerdict ConnectVerdict(const Bytes& line) {
+  for (const char* failure : {"NO CARRIER", "ERROR", "BUSY", "NO DIALTONE"}) {
+    if (line == failure) return TTrvSerial::AtVerdict::Failure;
+  }
+  if (line.starts_with("CONNECT")) return TTrvSerial::AtVerdict::Success;
+  return TTrvSerial::AtVerdict::More;
+}
+
+}  // namespace
+
+Bytes TTrvSerial::ATCommand(const Bytes& value) {
+  return RunATCommand(value, FAtTimeout, CommandVerdict);
+}
+
+Bytes TTrvSerial::ATConnect(const Bytes& value) {
+  // Dialling takes long: 90 times the time of an ordinary answer, at most the longest time-out.
+  const auto lineTimeout =
+      static_cast<int>(std::clamp<int64_t>(int64_t{FAtTimeout} * 90, INT32_MIN, INT32_MAX));
+  return RunATCommand(value, lineTimeout, ConnectVerdict);
+}
+
+Bytes TTrvSerial::RunATCommand(const Bytes& value, int lineTimeout,
+                               AtVerdict (*verdict)(const Bytes&)) {
+  Bytes result;
+  FATResult = false;
+  const bool convertLineEnd = FConvertLineEnd;
+  FConvertLineEnd = true;  // a modem ends its lines with CR, LF or both
+  try {
+    CollectATAnswer(value, lineTimeout, verdict, result);
+  } catch (...) {
+    FConvertLineEnd = convertLineEnd;
+    throw;
+  }
+  FConvertLineEnd = convertLineEnd;
+  return result;
+}
+
+void TTrvSerial::CollectATAnswer(const Bytes& value, int lineTimeout,
+                                 AtVerdict (*verdict)(const Bytes&), Bytes& result) {
+  SendString(value + '\r');
+  do {
+    const Bytes line = Recvstring(lineTimeout);
+    if (line != value) result += line + "\r\n";  // the modem's echo of the command is left out
+    const AtVerdict answer = verdict(line);
+    if (answer != AtVerdict::More) {
+      FATResult = answer == AtVerdict::Success;
+      return;
+    }
+  } while (FLastError == 0);
+}
+
+std::string TTrvSerial::GetVersion() {
+  return "TrvSerial 7.5.0";
 }
 
 }  // namespace trv

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/Bytes.h"
+#include "serial/ByteStream.h"
 #include "serial/CommPort.h"
 #include "serial/Dcb.h"
 #include "serial/ETrvSerialError.h"
@@ -98,6 +99,43 @@ class TTrvSerial {
   virtual bool CanReadEx(int timeout);
   virtual bool CanWrite(int timeout);
 
+  // Line signals.
+  // Holds the line in the break state for duration ms. Never raises: LastError tells.
+  virtual void SetBreak(int duration);
+  // Lets the driver raise RTS while it transmits and drop it when the line is idle, for
+  // half-duplex (RS-485) lines; false gives RTS back (held off). Where the driver has no such
+  // mode, LastError holds the platform's code for an unsupported operation.
+  virtual void EnableRTSToggle(bool value);
+
+  // Integers, blocks and streams. Integers travel as 4 bytes, least significant first; blocks
+  // and streams are preceded by their length as such an integer (most significant first for the
+  // big-endian stream operations).
+  virtual void SendInteger(int32_t data);
+  virtual int32_t RecvInteger(int timeout);
+  virtual void SendBlock(const Bytes& data);
+  // A length above MaxBlockLength is refused with 9996 before anything of the block is read.
+  virtual Bytes RecvBlock(int timeout);
+  virtual void SendStreamRaw(ByteStream& stream);
+  virtual void SendStream(ByteStream& stream);
+  virtual void SendStreamBigEndian(ByteStream& stream);
+  // Writes every packet that arrives to the stream until the line stays silent for timeout ms
+  // (or another failure): it always ends with a non-zero LastError.
+  virtual void RecvStreamRaw(ByteStream& stream, int timeout);
+  virtual void RecvStreamSize(ByteStream& stream, int timeout, int size);
+  virtual void RecvStream(ByteStream& stream, int timeout);
+  virtual void RecvStreamBigEndian(ByteStream& stream, int timeout);
+
+  // Modem commands: sends value and CR, then collects the answer lines (an echo of the command
+  // left out), each followed by CR LF, up to the modem's verdict. ATResult tells whether it was
+  // favourable: OK for ATCommand, CONNECT... for ATConnect.
+  virtual Bytes ATCommand(const Bytes& value);
+  virtual Bytes ATConnect(const Bytes& value);
+
+  virtual std::string GetVersion();
+
+  // What one answer line of a modem command means for the command.
+  enum class AtVerdict { More, Success, Failure };
+
   // Error model.
   virtual int SerialCheck(int serialResult);
   virtual void ExceptCheck();
@@ -129,6 +167,9 @@ class TTrvSerial {
   void SetConvertLineEnd(bool value) { FConvertLineEnd = value; }
   int AtTimeout() const { return FAtTimeout; }
   void SetAtTimeout(int value) { FAtTimeout = value; }
+  // Longest block RecvBlock accepts; 0 or less: no limit.
+  int MaxBlockLength() const { return FMaxBlockLength; }
+  void SetMaxBlockLength(int value) { FMaxBlockLength = value; }
   bool InterPacketTimeout() const { return FInterPacketTimeout; }
   void SetInterPacketTimeout(bool value) { FInterPacketTimeout = value; }
   const std::string& Device() const { return FDevice; }
@@ -162,8 +203,6 @@ class TTrvSerial {
   CommPort& Port() { return *port_; }
 
  private:
-  // Runs the status query of ClearCommError; false when the platform refused.
-  bool QueryStatus(CommStatus& status);
   // After a transfer: maps the line errors that the driver reports onto LastError.
   void CheckLineErrors();
   // Outcome of a platform read or write, recorded in LastError.
@@ -180,6 +219,16 @@ class TTrvSerial {
   // also drops the second half of a line end split across calls.
   int FindTerminator(Bytes& gathered, size_t searchFrom, const Bytes& terminator, bool lineEndMode,
                      size_t& terminatorLength);
+
+  // The stream's remaining length, when a 32-bit length prefix can announce it; otherwise
+  // LastError 9993 and false.
+  bool StreamLengthFits(ByteStream& stream, int32_t& length);
+  // Runs a modem command, waiting lineTimeout ms for each answer line; verdict judges each.
+  Bytes RunATCommand(const Bytes& value, int lineTimeout, AtVerdict (*verdict)(const Bytes&));
+  void CollectATAnswer(const Bytes& value, int lineTimeout, AtVerdict (*verdict)(const Bytes&),
+                       Bytes& result);
+
+  static constexpr int kDefaultMaxBlockLength = 16 * 1024 * 1024;
 
   std::unique_ptr<CommPort> port_;
 
@@ -200,6 +249,7 @@ class TTrvSerial {
   bool FLastCR = false;
   bool FLastLF = false;
   int FMaxLineLength = 0;
+  int FMaxBlockLength = kDefaultMaxBlockLength;
   bool FLinuxLock = true;
   int FMaxSendBandwidth = 0;
   uint64_t FNextSend = 0;

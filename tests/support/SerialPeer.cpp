@@ -104,7 +104,18 @@ bool SerialPeer::Execute(const std::string& line) {
   }
   if (verb == "STREAM" && n == 1 && ParseNumber(args[0], count)) return WriteAll(Pattern(count));
   if (verb == "SINK" && n == 1 && ParseNumber(args[0], count)) return Sink(count);
+  if (verb == "ECHO" && n == 1 && ParseNumber(args[0], count)) return Echo(count);
+  if (verb == "MODEM" && n == 0) return Modem();
   if (verb == "HANGUP" && n == 1 && ParseNumber(args[0], ms)) return HangUp(ms);
+  int other = 0;
+  if (verb == "UNPLUG" && n == 2 && ParseNumber(args[0], ms) && ParseNumber(args[1], other)) {
+    return Unplug(ms, other);
+  }
+  if (verb == "FLOOD" && n == 2 && timed) return Flood(ms, first);
+  if (verb == "REPEAT" && n == 3 && ParseNumber(args[0], count) && ParseNumber(args[1], ms) &&
+      ParseHex(args[2], first)) {
+    return Repeat(count, ms, first);
+  }
   return true;  // SILENT, and lines this peer does not know
 }
 
@@ -126,6 +137,44 @@ bool SerialPeer::Sink(size_t count) {
   }
 }
 
+bool SerialPeer::Echo(size_t count) {
+  while (count > 0) {
+    const size_t taken = std::min(count, pending_.size());
+    if (taken > 0 && !WriteAll(pending_.substr(0, taken))) return false;
+    pending_.erase(0, taken);
+    count -= taken;
+    if (count > 0 && !Receive()) return false;
+  }
+  return true;
+}
+
+std::string SerialPeer::ModemAnswer(const std::string& command, bool& connected) {
+  connected = false;
+  if (command.rfind("ATD", 0) == 0) {
+    if (command.find("BUSY") != std::string::npos) return "BUSY";
+    connected = true;
+    return "CONNECT 9600";
+  }
+  return command.rfind("AT", 0) == 0 ? "OK" : "ERROR";
+}
+
+bool SerialPeer::Modem() {
+  for (bool connected = false; !connected;) {
+    const size_t end = pending_.find('\r');
+    if (end == std::string::npos) {
+      if (!Receive()) return false;
+      continue;
+    }
+    std::string command = pending_.substr(0, end);
+    pending_.erase(0, end + 1);
+    // A line feed left over from a CR LF sent after the previous command belongs to it.
+    if (!command.empty() && command.front() == '\n') command.erase(0, 1);
+    const std::string answer = ModemAnswer(command, connected);
+    if (!WriteAll(command + "\r\r\n" + answer + "\r\n")) return false;
+  }
+  return true;
+}
+
 bool SerialPeer::HangUp(int delayMs) {
   if (!Pause(delayMs)) return false;
   // The new line is up and the link points to it before the old one drops: a client that
@@ -138,6 +187,53 @@ bool SerialPeer::HangUp(int delayMs) {
   }
   std::printf("%s\n", pty_.SlavePath().c_str());
   std::fflush(stdout);
+  return true;
+}
+
+bool SerialPeer::Unplug(int delayMs, int goneMs) {
+  if (!Pause(delayMs)) return false;
+  pending_.clear();
+  // Without the link and without the line, the device is gone: the client's descriptor hangs
+  // up and opening the path fails as for a port that does not exist.
+  pty_.Close();
+  if (!Pause(goneMs)) return false;
+  if (!pty_.Open()) {
+    error_ = pty_.Error();
+    return false;
+  }
+  std::printf("%s\n", pty_.SlavePath().c_str());
+  std::fflush(stdout);
+  return true;
+}
+
+bool SerialPeer::Flood(int durationMs, const std::string& bytes) {
+  using Steady = std::chrono::steady_clock;
+  if (bytes.empty()) return true;
+  // Whole copies in one write, so that the kernel takes many at a time.
+  std::string block;
+  while (block.size() < 4096) block += bytes;
+  const auto deadline = Steady::now() + std::chrono::milliseconds(durationMs);
+  size_t offset = 0;  // where in block the next write starts: the stream has no seams
+  for (;;) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Steady::now());
+    if (left.count() <= 0) return true;
+    const ssize_t n = write(pty_.MasterFd(), block.data() + offset, block.size() - offset);
+    if (n > 0) {
+      offset = (offset + static_cast<size_t>(n)) % block.size();
+      continue;
+    }
+    if (n < 0 && errno != EAGAIN && errno != EINTR) return Fail("write");
+    // A full line waits for the reader, never beyond the end of the flood.
+    const Wait wait = WaitFor(POLLOUT, static_cast<int>(left.count()));
+    if (wait == Wait::Stopped || wait == Wait::Failed) return false;
+  }
+}
+
+bool SerialPeer::Repeat(size_t count, int gapMs, const std::string& bytes) {
+  for (size_t i = 0; i < count; ++i) {
+    if (i > 0 && !Pause(gapMs)) return false;
+    if (!WriteAll(bytes)) return false;
+  }
   return true;
 }
 

@@ -1,0 +1,330 @@
+// scale_reading: what reading a scale costs beyond the scale protocol itself. Two figures:
+//   - one LePeso of the Filizola driver against the scale simulator, repeated: its time beyond
+//     the protocol's fixed 200 ms pause between request and reception (median, 99th
+//     percentile);
+//   - idle monitoring: a scale component active with MonitorarBalanca and Intervalo 200 on a
+//     silent line, its timer run by a TimerQueue for a minute; the process's CPU time in that
+//     minute, scaled to an hour.
+// Natively the program brings its own simulator (on a pseudo-terminal) and its own silent line.
+// With TRAVINEL_TEST_PORT and TRAVINEL_CONTROL_PORT set (under Wine: COM7 and COM8 linked to
+// the native travinel-simulator by tests/support/with-simulator) it uses that simulator, and the
+// scale's port, which the simulator leaves silent unless asked, for the idle minute.
+//   scale_reading [--readings N] [--idle-seconds S]
+// Prints its figures next to the goals and asserts nothing about time: machines differ.
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <pty.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "Pseudoterminal.h"
+#include "ScaleSimulator.h"
+#endif
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Exception.h"
+#include "platform/Timer.h"
+#include "platform/TimerQueue.h"
+#include "scale/TrvBAL.h"
+#include "serial/TrvSerial.h"
+
+namespace {
+
+using Steady = std::chrono::steady_clock;
+
+constexpr int kAnswerPauseMs = 200;  // the Filizola driver's wait between request and reception
+constexpr int kReadTimeoutMs = 2000;
+constexpr int kMonitorIntervalMs = 200;
+constexpr int64_t kGrams = 1234;
+constexpr double kKilograms = 1.234;
+
+double MillisecondsBetween(Steady::time_point from, Steady::time_point to) {
+  return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+// User and system CPU time of the whole process, in milliseconds.
+double ProcessCpuMilliseconds() {
+#ifdef _WIN32
+  FILETIME creation{};
+  FILETIME exit{};
+  FILETIME kernel{};
+  FILETIME user{};
+  GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user);
+  auto hundredNs = [](const FILETIME& time) {
+    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  };
+  return static_cast<double>(hundredNs(kernel) + hundredNs(user)) / 1e4;
+#else
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  auto ms = [](const timeval& time) {
+    return static_cast<double>(time.tv_sec) * 1e3 + static_cast<double>(time.tv_usec) / 1e3;
+  };
+  return ms(usage.ru_utime) + ms(usage.ru_stime);
+#endif
+}
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+// Sets the external simulator's weight through its control port.
+bool SetSimulatedWeight(const std::string& controlPort, std::string& error) {
+  trv::TTrvSerial control;
+  control.Connect(controlPort);
+  if (control.LastError() == 0) control.Config(9600, 8, 'N', 0, false, false);
+  if (control.LastError() == 0) control.SendString("WEIGHT " + std::to_string(kGrams) + "\n");
+  const std::string reply = control.LastError() == 0 ? control.RecvTerminated(2000, "\n") : "";
+  if (reply == "OK") return true;
+  error = controlPort + ": " + (reply.empty() ? control.LastErrorDesc() : reply);
+  return false;
+}
+
+#ifndef _WIN32
+// The scale simulator of this process: a Filizola scale on a pseudo-terminal, served by a
+// thread until the object goes.
+class LocalSimulator {
+ public:
+  bool Start(std::string& error) {
+    if (!line_.Open()) {
+      error = line_.Error();
+      return false;
+    }
+    if (pipe(stop_) != 0) {
+      error = "pipe failed";
+      return false;
+    }
+    trv::tools::SimulatorSettings settings;
+    settings.protocol = "filizola";
+    settings.reading.grams = kGrams;
+    simulator_ = std::make_unique<trv::tools::ScaleSimulator>(line_.MasterFd(), stop_[0], settings);
+    thread_ = std::thread([this] { simulator_->Serve(); });
+    return true;
+  }
+  ~LocalSimulator() {
+    if (thread_.joinable()) {
+      const char stop = 'q';
+      if (write(stop_[1], &stop, 1) != 1) std::perror("scale_reading: stopping the simulator");
+      thread_.join();
+    }
+    for (int fd : stop_) {
+      if (fd >= 0) close(fd);
+    }
+  }
+  const std::string& Port() const { return line_.SlavePath(); }
+
+ private:
+  trv::tools::Pseudoterminal line_;
+  int stop_[2] = {-1, -1};
+  std::unique_ptr<trv::tools::ScaleSimulator> simulator_;
+  std::thread thread_;
+};
+
+// A pseudo-terminal with nobody at the far end: a silent line.
+class SilentLine {
+ public:
+  bool Open() {
+    char name[256] = {};
+    if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) return false;
+    termios tio{};
+    tcgetattr(master_, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(master_, TCSANOW, &tio);
+    path_ = name;
+    return true;
+  }
+  ~SilentLine() {
+    if (master_ >= 0) close(master_);
+    if (slave_ >= 0) close(slave_);
+  }
+  const std::string& Port() const { return path_; }
+
+ private:
+  int master_ = -1;
+  int slave_ = -1;
+  std::string path_;
+};
+#endif
+
+struct Reading {
+  double median = 0;
+  double p99 = 0;
+  int failures = 0;
+  std::string firstFailure;
+};
+
+Reading MeasureReadings(const std::string& port, int readings) {
+  Reading result;
+  trv::TTrvBAL scale(nullptr);
+  scale.SetPorta(port);
+  scale.SetModelo(trv::balFilizola);
+  std::vector<double> beyond;
+  try {
+    scale.Ativar();
+    for (int i = 0; i < readings; ++i) {
+      const auto start = Steady::now();
+      const double weight = scale.LePeso(kReadTimeoutMs);
+      const double elapsed = MillisecondsBetween(start, Steady::now());
+      if (weight != kKilograms) {
+        if (result.failures++ == 0) result.firstFailure = "weight " + std::to_string(weight);
+        continue;
+      }
+      beyond.push_back(elapsed - kAnswerPauseMs);
+    }
+  } catch (const std::exception& e) {
+    ++result.failures;
+    result.firstFailure = e.what();
+  }
+  if (beyond.empty()) return result;
+  std::sort(beyond.begin(), beyond.end());
+  result.median = beyond[beyond.size() / 2];
+  result.p99 = beyond[std::min(beyond.size() - 1, beyond.size() * 99 / 100)];
+  return result;
+}
+
+// Counts the monitoring timer's ticks.
+class CountingScale final : public trv::TTrvBAL {
+ public:
+  CountingScale() : TTrvBAL(nullptr) {}
+  void MonitorarTimer(trv::TTimer& sender) override {
+    ++ticks;
+    TTrvBAL::MonitorarTimer(sender);
+  }
+  int ticks = 0;
+};
+
+struct Idle {
+  double cpuMs = 0;
+  double wallMs = 0;
+  int ticks = 0;
+  std::string failure;
+};
+
+Idle MeasureIdle(const std::string& port, int seconds) {
+  Idle result;
+  trv::platform::TimerQueue queue;
+  trv::platform::ScopedTimerService service(queue);
+  CountingScale scale;
+  try {
+    scale.SetPorta(port);
+    scale.SetModelo(trv::balFilizola);
+    scale.SetIntervalo(kMonitorIntervalMs);
+    scale.SetMonitorarBalanca(true);
+    scale.Ativar();
+  } catch (const std::exception& e) {
+    result.failure = e.what();
+    return result;
+  }
+  const auto wallStart = Steady::now();
+  const double cpuStart = ProcessCpuMilliseconds();
+  queue.RunFor(static_cast<uint64_t>(seconds) * 1000);
+  result.cpuMs = ProcessCpuMilliseconds() - cpuStart;
+  result.wallMs = MillisecondsBetween(wallStart, Steady::now());
+  result.ticks = scale.ticks;
+  return result;
+}
+
+void PrintRow(const char* figure, const std::string& value, const char* goal, const char* met) {
+  std::printf("  %-48s %14s  %-10s %s\n", figure, value.c_str(), goal, met);
+}
+
+std::string Format(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+int PositiveArgument(int argc, char** argv, const char* name, int fallback) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::strcmp(argv[i], name) == 0) return std::max(1, std::atoi(argv[i + 1]));
+  }
+  return fallback;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int readings = std::min(PositiveArgument(argc, argv, "--readings", 50), 1000);
+  const int idleSeconds = std::min(PositiveArgument(argc, argv, "--idle-seconds", 60), 600);
+  std::string scalePort = Environment("TRAVINEL_TEST_PORT");
+  const std::string controlPort = Environment("TRAVINEL_CONTROL_PORT");
+  std::string error;
+  Reading reading;
+  std::string idlePort = scalePort;
+
+  if (!scalePort.empty() && !controlPort.empty()) {
+    if (!SetSimulatedWeight(controlPort, error)) {
+      std::fprintf(stderr, "scale_reading: %s\n", error.c_str());
+      return 1;
+    }
+    reading = MeasureReadings(scalePort, readings);
+  } else {
+#ifdef _WIN32
+    std::fprintf(stderr,
+                 "scale_reading: set TRAVINEL_TEST_PORT and TRAVINEL_CONTROL_PORT (run it through "
+                 "tests/support/with-simulator)\n");
+    return 2;
+#else
+    LocalSimulator simulator;
+    if (!simulator.Start(error)) {
+      std::fprintf(stderr, "scale_reading: %s\n", error.c_str());
+      return 1;
+    }
+    scalePort = simulator.Port();
+    reading = MeasureReadings(scalePort, readings);
+#endif
+  }
+
+#ifndef _WIN32
+  // Natively the idle minute runs on a line of its own, after the simulator's thread ended, so
+  // that the process's CPU time is the monitoring's alone.
+  SilentLine silent;
+  if (controlPort.empty()) {
+    if (!silent.Open()) {
+      std::perror("scale_reading: openpty");
+      return 1;
+    }
+    idlePort = silent.Port();
+  }
+#endif
+  const Idle idle = MeasureIdle(idlePort, idleSeconds);
+  const double perHourS = idle.wallMs > 0 ? idle.cpuMs * 3600.0 / idle.wallMs : 0;
+
+  std::printf("scale_reading: Filizola on %s, %d readings; idle monitoring on %s for %d s\n\n",
+              scalePort.c_str(), readings, idlePort.c_str(), idleSeconds);
+  PrintRow("figure", "measured", "goal", "met");
+  const bool readOk = reading.failures == 0;
+  PrintRow("LePeso beyond its 200 ms pause, median", Format("%.3f ms", reading.median), "< 2 ms",
+           readOk && reading.median < 2.0 ? "yes" : "no");
+  PrintRow("LePeso beyond its 200 ms pause, p99", Format("%.3f ms", reading.p99), "", "");
+  PrintRow("idle monitoring every 200 ms: CPU in the run", Format("%.1f ms", idle.cpuMs), "", "");
+  PrintRow("idle monitoring every 200 ms: CPU per hour", Format("%.3f s", perHourS), "< 1 s",
+           idle.failure.empty() && perHourS < 1.0 ? "yes" : "no");
+  PrintRow("monitoring ticks in the run", Format("%.0f", idle.ticks),
+           Format("~%.0f", idleSeconds * 1000.0 / kMonitorIntervalMs).c_str(), "");
+  int exitCode = 0;
+  if (!readOk) {
+    std::printf("\n  %d readings failed; the first: %s\n", reading.failures,
+                reading.firstFailure.c_str());
+    exitCode = 1;
+  }
+  if (!idle.failure.empty()) {
+    std::printf("\n  idle monitoring failed: %s\n", idle.failure.c_str());
+    exitCode = 1;
+  }
+  return exitCode;
+}

@@ -1,0 +1,798 @@
+// serial_peers: our serial class next to two other serial libraries, doing the same work on the
+// same kind of line in one run: libserialport (called in this process) and pyserial (in a
+// Python child process, bench/pyserial_peer.py, driven over pipes). Each gets a fresh
+// pseudo-terminal; a thread of this program is the far end on its master side. The rows:
+//   latency     from the far end's write to the return of a blocking read of "whatever
+//               arrives" (median, 99th percentile);
+//   silent CPU  CPU time of one 2 s read on a silent line, in % of the wall time;
+//   throughput  1 MiB streamed by the far end, collected by one read of 1 MiB;
+//   round trip  send 1 byte, the far end answers 8 at once, collect the 8 (median, p99).
+// Prints each figure and how ours compares with the best peer; asserts nothing about time.
+
+#include <fcntl.h>
+#include <libserialport.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "PtyStandIn.h"
+#include "serial/TrvSerial.h"
+
+extern char** environ;
+
+namespace {
+
+using Steady = std::chrono::steady_clock;
+using Nanoseconds = std::chrono::nanoseconds;
+
+constexpr int kLatencyRounds = 2000;
+constexpr int kRoundTripRounds = 2000;
+constexpr int kReadTimeoutMs = 2000;
+constexpr int kSilentWaitMs = 2000;
+constexpr size_t kBulkBytes = 1 << 20;
+constexpr size_t kAnswerBytes = 8;
+// How long the far end waits for the reader at any step before it gives the run up.
+constexpr int kFarEndPatienceMs = 5000;
+const std::string kLatencyAnswer = "ST,GS,+0012.345kg\r\n";
+const std::string kRoundTripAnswer =
+    "\x02"
+    "012345\x03";  // STX, six digits, ETX: 8 bytes
+
+double Microseconds(Nanoseconds duration) {
+  return std::chrono::duration<double, std::micro>(duration).count();
+}
+
+// CPU time of the calling thread, to the nanosecond.
+Nanoseconds ThreadCpuTime() {
+  timespec time{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
+  return std::chrono::seconds(time.tv_sec) + Nanoseconds(time.tv_nsec);
+}
+
+std::string BulkPattern() {
+  std::string bulk(kBulkBytes, '\0');
+  for (size_t i = 0; i < bulk.size(); ++i) bulk[i] = static_cast<char>((i * 7 + 3) % 256);
+  return bulk;
+}
+
+// Writes all of data to a non-blocking descriptor, waiting for room at most until deadline.
+bool WriteAll(int fd, const char* data, size_t length, Steady::time_point deadline) {
+  while (length > 0) {
+    const ssize_t n = write(fd, data, length);
+    if (n > 0) {
+      data += n;
+      length -= static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Steady::now());
+    if (left.count() <= 0) return false;
+    pollfd entry{fd, POLLOUT, 0};
+    poll(&entry, 1, static_cast<int>(left.count()));
+  }
+  return true;
+}
+
+// A pseudo-terminal: the master (raw, non-blocking) is the far end, the slave the port under
+// test. This program keeps the slave open too, so the line stays up between the reader's
+// opening and closing.
+struct Line {
+  int master = -1;
+  int slave = -1;
+  std::string slavePath;
+
+  bool Open() {
+    char name[256] = {};
+    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) return false;
+    termios tio{};
+    tcgetattr(master, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(master, TCSANOW, &tio);
+    tcgetattr(slave, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(slave, TCSANOW, &tio);
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    slavePath = name;
+    return true;
+  }
+  Line() = default;
+  Line(const Line&) = delete;
+  Line& operator=(const Line&) = delete;
+  ~Line() {
+    if (master >= 0) close(master);
+    if (slave >= 0) close(slave);
+  }
+};
+
+// ---- Figures ------------------------------------------------------------------------------
+
+struct Spread {
+  double median = 0;  // µs
+  double p99 = 0;     // µs
+};
+
+Spread SpreadOf(std::vector<double> samples) {
+  Spread spread;
+  if (samples.empty()) return spread;
+  std::sort(samples.begin(), samples.end());
+  spread.median = samples[samples.size() / 2];
+  spread.p99 = samples[std::min(samples.size() - 1, samples.size() * 99 / 100)];
+  return spread;
+}
+
+struct Figures {
+  bool available = false;
+  std::string note;  // why a column is missing
+  Spread latency;
+  double silentCpuPercent = 0;
+  double throughput = 0;  // MB/s
+  Spread roundTrip;
+  int dataErrors = 0;
+};
+
+// ---- The far end --------------------------------------------------------------------------
+
+// Latency rounds: for each round, waits until the reader says it is about to wait, gives it a
+// moment to get into its read, notes the time and writes the answer. Returns the write moments.
+std::vector<Steady::time_point> ServeLatency(int master, int rounds,
+                                             const std::function<bool()>& awaitReader) {
+  std::vector<Steady::time_point> written;
+  written.reserve(static_cast<size_t>(rounds));
+  for (int round = 0; round < rounds; ++round) {
+    if (!awaitReader()) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    written.push_back(Steady::now());
+    const auto deadline = Steady::now() + std::chrono::milliseconds(kFarEndPatienceMs);
+    if (!WriteAll(master, kLatencyAnswer.data(), kLatencyAnswer.size(), deadline)) break;
+  }
+  return written;
+}
+
+// Round trips: answers each request byte with the 8-byte answer, until `rounds` were answered
+// or the reader fell silent.
+void ServeRoundTrips(int master, int rounds) {
+  for (int round = 0; round < rounds;) {
+    pollfd entry{master, POLLIN, 0};
+    if (poll(&entry, 1, kFarEndPatienceMs) <= 0) return;
+    char request[64];
+    const ssize_t n = read(master, request, sizeof request);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+    if (n <= 0) return;
+    for (ssize_t i = 0; i < n && round < rounds; ++i, ++round) {
+      const auto deadline = Steady::now() + std::chrono::milliseconds(kFarEndPatienceMs);
+      if (!WriteAll(master, kRoundTripAnswer.data(), kRoundTripAnswer.size(), deadline)) return;
+    }
+  }
+}
+
+// Tells the far end thread, round by round, that the reader is about to wait.
+class ReaderSignal {
+ public:
+  void ReaderWaits() {
+    std::lock_guard lock(mutex_);
+    waiting_ = true;
+    ready_.notify_one();
+  }
+  // For the far end: true once the reader announced itself, false when it did not in time.
+  bool Await() {
+    std::unique_lock lock(mutex_);
+    if (!ready_.wait_for(lock, std::chrono::milliseconds(kFarEndPatienceMs),
+                         [this] { return waiting_; })) {
+      return false;
+    }
+    waiting_ = false;
+    return true;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  bool waiting_ = false;
+};
+
+// ---- Readers in this process --------------------------------------------------------------
+
+// What a serial library in this process is asked to do.
+class Reader {
+ public:
+  virtual ~Reader() = default;
+  // A blocking read of whatever arrives: returns once at least one byte came, or after the
+  // time-out with nothing.
+  virtual std::string ReadWhateverArrives(int timeoutMs) = 0;
+  // Collects exactly `length` bytes unless the time-out passes first; answers the count.
+  virtual size_t ReadExactly(char* buffer, size_t length, int timeoutMs) = 0;
+  virtual bool Send(const std::string& data) = 0;
+};
+
+class OurReader final : public Reader {
+ public:
+  bool Open(const std::string& path, std::string& error) {
+    serial_.Connect(path);
+    if (serial_.LastError() == 0) serial_.Config(9600, 8, 'N', 0, false, false);
+    if (serial_.LastError() != 0) error = serial_.LastErrorDesc();
+    return serial_.LastError() == 0;
+  }
+  std::string ReadWhateverArrives(int timeoutMs) override { return serial_.RecvPacket(timeoutMs); }
+  size_t ReadExactly(char* buffer, size_t length, int timeoutMs) override {
+    const int count = serial_.RecvBufferEx(buffer, static_cast<int>(length), timeoutMs);
+    return static_cast<size_t>(std::max(count, 0));
+  }
+  bool Send(const std::string& data) override {
+    serial_.SendString(data);
+    return serial_.LastError() == 0;
+  }
+
+ private:
+  trv::TTrvSerial serial_;
+};
+
+class LibserialportReader final : public Reader {
+ public:
+  ~LibserialportReader() override {
+    if (port_ == nullptr) return;
+    sp_close(port_);
+    sp_free_port(port_);
+  }
+  bool Open(const std::string& name, std::string& error) {
+    if (sp_get_port_by_name(name.c_str(), &port_) != SP_OK || port_ == nullptr ||
+        sp_open(port_, SP_MODE_READ_WRITE) != SP_OK || sp_set_baudrate(port_, 9600) != SP_OK ||
+        sp_set_bits(port_, 8) != SP_OK || sp_set_parity(port_, SP_PARITY_NONE) != SP_OK ||
+        sp_set_stopbits(port_, 1) != SP_OK ||
+        sp_set_flowcontrol(port_, SP_FLOWCONTROL_NONE) != SP_OK) {
+      char* message = sp_last_error_message();
+      error = message != nullptr ? message : "failed";
+      sp_free_error_message(message);
+      return false;
+    }
+    return true;
+  }
+  std::string ReadWhateverArrives(int timeoutMs) override {
+    char buffer[4096];
+    const sp_return n =
+        sp_blocking_read_next(port_, buffer, sizeof buffer, static_cast<unsigned>(timeoutMs));
+    return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+  }
+  size_t ReadExactly(char* buffer, size_t length, int timeoutMs) override {
+    const sp_return n = sp_blocking_read(port_, buffer, length, static_cast<unsigned>(timeoutMs));
+    return n > 0 ? static_cast<size_t>(n) : 0;
+  }
+  bool Send(const std::string& data) override {
+    return sp_blocking_write(port_, data.data(), data.size(), 1000) ==
+           static_cast<int>(data.size());
+  }
+
+ private:
+  sp_port* port_ = nullptr;
+};
+
+// One implementation under test with the far end of its own line: the rows are measured in
+// blocks, and main() takes turns between the implementations block by block, so that the load of
+// a busy machine falls on all of them alike.
+class Contender {
+ public:
+  virtual ~Contender() = default;
+  virtual std::vector<double> LatencyBlock(int rounds) = 0;  // µs per round
+  virtual double SilentCpuPercent() = 0;
+  virtual double Throughput() = 0;                             // MB/s
+  virtual std::vector<double> RoundTripBlock(int rounds) = 0;  // µs per round
+  int dataErrors = 0;
+  bool failed = false;  // stopped answering: no further blocks are asked of it
+};
+
+class InProcessContender final : public Contender {
+ public:
+  InProcessContender(Reader& reader, int master) : reader_(reader), master_(master) {}
+
+  std::vector<double> LatencyBlock(int rounds) override {
+    ReaderSignal signal;
+    std::vector<Steady::time_point> written;
+    std::thread farEnd(
+        [&] { written = ServeLatency(master_, rounds, [&] { return signal.Await(); }); });
+    std::vector<Steady::time_point> arrived;
+    arrived.reserve(static_cast<size_t>(rounds));
+    for (int round = 0; round < rounds; ++round) {
+      signal.ReaderWaits();
+      std::string received = reader_.ReadWhateverArrives(kReadTimeoutMs);
+      while (!received.empty() && received.size() < kLatencyAnswer.size()) {
+        const std::string more = reader_.ReadWhateverArrives(kReadTimeoutMs);
+        if (more.empty()) break;
+        received += more;
+      }
+      arrived.push_back(Steady::now());
+      if (received != kLatencyAnswer) ++dataErrors;
+      if (received.empty()) {
+        failed = true;  // the far end is gone: no use waiting out every round
+        break;
+      }
+    }
+    farEnd.join();
+    std::vector<double> samples;
+    for (size_t i = 0; i < std::min(written.size(), arrived.size()); ++i) {
+      samples.push_back(Microseconds(arrived[i] - written[i]));
+    }
+    return samples;
+  }
+
+  double SilentCpuPercent() override {
+    const auto wallStart = Steady::now();
+    const Nanoseconds cpuStart = ThreadCpuTime();
+    const std::string received = reader_.ReadWhateverArrives(kSilentWaitMs);
+    const Nanoseconds cpu = ThreadCpuTime() - cpuStart;
+    const auto wall = Steady::now() - wallStart;
+    if (!received.empty()) ++dataErrors;
+    return 100.0 * Microseconds(cpu) / Microseconds(wall);
+  }
+
+  double Throughput() override {
+    const std::string bulk = BulkPattern();
+    std::string received(kBulkBytes, '\0');
+    const auto start = Steady::now();
+    std::thread farEnd([&] {
+      WriteAll(master_, bulk.data(), bulk.size(),
+               start + std::chrono::milliseconds(kReadTimeoutMs));
+    });
+    const size_t count = reader_.ReadExactly(received.data(), kBulkBytes, kReadTimeoutMs);
+    const double seconds = std::chrono::duration<double>(Steady::now() - start).count();
+    farEnd.join();
+    if (count != kBulkBytes || received != bulk) {
+      ++dataErrors;
+      failed = true;
+    }
+    return static_cast<double>(count) / 1e6 / seconds;
+  }
+
+  std::vector<double> RoundTripBlock(int rounds) override {
+    std::thread farEnd([&] { ServeRoundTrips(master_, rounds); });
+    std::vector<double> samples;
+    samples.reserve(static_cast<size_t>(rounds));
+    char answer[kAnswerBytes];
+    for (int round = 0; round < rounds; ++round) {
+      const auto start = Steady::now();
+      const bool sent = reader_.Send("?");
+      const size_t count = sent ? reader_.ReadExactly(answer, kAnswerBytes, kReadTimeoutMs) : 0;
+      samples.push_back(Microseconds(Steady::now() - start));
+      if (count != kAnswerBytes || std::string(answer, count) != kRoundTripAnswer) {
+        ++dataErrors;
+        failed = true;
+        break;
+      }
+    }
+    farEnd.join();
+    return samples;
+  }
+
+ private:
+  Reader& reader_;
+  int master_;
+};
+
+// A tty name that libserialport accepts as a port (it has a /sys/class/tty entry), for the
+// stand-in; empty when none of the usual ones does.
+std::string StandInName() {
+  for (const char* name : {"/dev/ttyS0", "/dev/ttyS1", "/dev/tty63", "/dev/console"}) {
+    sp_port* port = nullptr;
+    if (sp_get_port_by_name(name, &port) == SP_OK) {
+      sp_free_port(port);
+      return name;
+    }
+  }
+  return {};
+}
+
+// ---- pyserial, in a child process ---------------------------------------------------------
+
+class PythonPeer {
+ public:
+  ~PythonPeer() { Stop(); }
+
+  bool Start(const std::string& python, const std::string& script, const std::string& port) {
+    int toChild[2];
+    int fromChild[2];
+    if (pipe2(toChild, O_CLOEXEC) != 0) return false;
+    if (pipe2(fromChild, O_CLOEXEC) != 0) {
+      close(toChild[0]);
+      close(toChild[1]);
+      return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
+    std::vector<std::string> arguments = {python, script, port};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const int spawned = posix_spawn(&pid_, python.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(toChild[0]);
+    close(fromChild[1]);
+    toChild_ = toChild[1];
+    fromChild_ = fromChild[0];
+    if (spawned != 0) pid_ = -1;
+    return spawned == 0 && ReadLine(10000) == "open";
+  }
+
+  bool Send(const std::string& line) {
+    const std::string text = line + "\n";
+    return WriteAll(toChild_, text.data(), text.size(),
+                    Steady::now() + std::chrono::milliseconds(kFarEndPatienceMs));
+  }
+
+  // The next line the child writes; empty when none came within timeoutMs.
+  std::string ReadLine(int timeoutMs) {
+    const auto deadline = Steady::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+      const size_t end = pending_.find('\n');
+      if (end != std::string::npos) {
+        std::string line = pending_.substr(0, end);
+        pending_.erase(0, end + 1);
+        return line;
+      }
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Steady::now()).count();
+      if (left <= 0 || fromChild_ < 0) return {};
+      pollfd entry{fromChild_, POLLIN, 0};
+      if (poll(&entry, 1, static_cast<int>(left)) <= 0) continue;
+      char buffer[65536];
+      const ssize_t n = read(fromChild_, buffer, sizeof buffer);
+      if (n <= 0) return {};
+      pending_.append(buffer, static_cast<size_t>(n));
+    }
+  }
+
+  void Stop() {
+    if (toChild_ >= 0) {
+      Send("quit");
+      close(toChild_);
+      toChild_ = -1;
+    }
+    if (fromChild_ >= 0) {
+      close(fromChild_);
+      fromChild_ = -1;
+    }
+    if (pid_ <= 0) return;
+    // The child ends at "quit" or at the end of its input; a stuck one is ended after 5 s.
+    for (int i = 0; i < 500; ++i) {
+      if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+        pid_ = -1;
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int toChild_ = -1;
+  int fromChild_ = -1;
+  std::string pending_;
+};
+
+// The words of an answer line after its keyword, as numbers; nullopt when the keyword differs.
+std::optional<std::vector<long long>> Numbers(const std::string& line, const std::string& keyword) {
+  std::istringstream words(line);
+  std::string first;
+  if (!(words >> first) || first != keyword) return std::nullopt;
+  std::vector<long long> numbers;
+  long long number = 0;
+  while (words >> number) numbers.push_back(number);
+  return numbers;
+}
+
+Steady::time_point FromPythonClock(long long nanoseconds) {
+  return Steady::time_point(std::chrono::duration_cast<Steady::duration>(Nanoseconds(nanoseconds)));
+}
+
+// The reader is pyserial_peer.py; the far end stays in this program. Its own timings come back
+// over the pipe.
+class PythonContender final : public Contender {
+ public:
+  PythonContender(PythonPeer& peer, int master) : peer_(peer), master_(master) {}
+
+  // Python's perf_counter_ns and our steady_clock must be one clock for the latency figures.
+  bool SameClock() {
+    const auto before = Steady::now();
+    if (!peer_.Send("clock")) return false;
+    const auto numbers = Numbers(peer_.ReadLine(kFarEndPatienceMs), "clock");
+    const auto after = Steady::now();
+    if (!numbers || numbers->size() != 1) return false;
+    const auto python = FromPythonClock((*numbers)[0]);
+    return before <= python && python <= after;
+  }
+
+  std::vector<double> LatencyBlock(int rounds) override {
+    std::vector<double> samples;
+    if (!peer_.Send("latency " + std::to_string(rounds) + " " +
+                    std::to_string(kLatencyAnswer.size()))) {
+      return Fail(samples);
+    }
+    // The far end runs here; the child announces each wait with "ready".
+    const std::vector<Steady::time_point> written =
+        ServeLatency(master_, rounds, [&] { return peer_.ReadLine(kFarEndPatienceMs) == "ready"; });
+    const auto numbers = Numbers(peer_.ReadLine(kFarEndPatienceMs), "latency");
+    if (!numbers || numbers->size() != static_cast<size_t>(rounds) + 1) return Fail(samples);
+    dataErrors += static_cast<int>((*numbers)[0]);
+    for (size_t i = 0; i < written.size(); ++i) {
+      samples.push_back(Microseconds(FromPythonClock((*numbers)[i + 1]) - written[i]));
+    }
+    return samples;
+  }
+
+  double SilentCpuPercent() override {
+    if (!peer_.Send("silent " + std::to_string(kSilentWaitMs))) return Fail(0.0);
+    const auto numbers = Numbers(peer_.ReadLine(kSilentWaitMs + kFarEndPatienceMs), "silent");
+    if (!numbers || numbers->size() != 3 || (*numbers)[1] <= 0) return Fail(0.0);
+    if ((*numbers)[2] != 0) ++dataErrors;
+    return 100.0 * static_cast<double>((*numbers)[0]) / static_cast<double>((*numbers)[1]);
+  }
+
+  double Throughput() override {
+    if (!peer_.Send("bulk " + std::to_string(kBulkBytes))) return Fail(0.0);
+    if (peer_.ReadLine(kFarEndPatienceMs) != "ready") return Fail(0.0);
+    const std::string bulk = BulkPattern();
+    const auto start = Steady::now();
+    WriteAll(master_, bulk.data(), bulk.size(), start + std::chrono::milliseconds(kReadTimeoutMs));
+    const auto numbers = Numbers(peer_.ReadLine(kReadTimeoutMs + kFarEndPatienceMs), "bulk");
+    if (!numbers || numbers->size() != 3) return Fail(0.0);
+    const double seconds =
+        std::chrono::duration<double>(FromPythonClock((*numbers)[0]) - start).count();
+    if ((*numbers)[1] != static_cast<long long>(kBulkBytes) || (*numbers)[2] != 1) {
+      ++dataErrors;
+      failed = true;
+    }
+    return static_cast<double>((*numbers)[1]) / 1e6 / seconds;
+  }
+
+  std::vector<double> RoundTripBlock(int rounds) override {
+    std::vector<double> samples;
+    std::thread farEnd([&] { ServeRoundTrips(master_, rounds); });
+    const bool sent =
+        peer_.Send("roundtrip " + std::to_string(rounds) + " " + std::to_string(kAnswerBytes));
+    const auto numbers =
+        sent ? Numbers(peer_.ReadLine(rounds * 10 + kFarEndPatienceMs), "roundtrip") : std::nullopt;
+    farEnd.join();
+    if (!numbers || numbers->empty()) return Fail(samples);
+    dataErrors += static_cast<int>((*numbers)[0]);
+    for (size_t i = 1; i < numbers->size(); ++i) {
+      samples.push_back(static_cast<double>((*numbers)[i]) / 1e3);
+    }
+    return samples;
+  }
+
+ private:
+  template <typename T>
+  T Fail(T value) {
+    failed = true;
+    return value;
+  }
+
+  PythonPeer& peer_;
+  int master_;
+};
+
+// ---- The run ------------------------------------------------------------------------------
+
+constexpr int kBlocks = 10;         // latency and round-trip rounds come in this many turns
+constexpr int kThroughputRuns = 5;  // 1 MiB this many times each; the median counts
+
+struct Entry {
+  explicit Entry(const char* entryName) : name(entryName) {}
+  const char* name;
+  Contender* contender = nullptr;
+  Figures figures;
+  std::vector<double> latency;
+  std::vector<double> roundTrip;
+  std::vector<double> throughput;
+};
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+void Append(std::vector<double>& to, const std::vector<double>& from) {
+  to.insert(to.end(), from.begin(), from.end());
+}
+
+// Runs `step` for each contender still answering, starting with a different one each turn.
+void TakeTurns(std::vector<Entry>& entries, int turn, const std::function<void(Entry&)>& step) {
+  for (size_t i = 0; i < entries.size(); ++i) {
+    Entry& entry = entries[(static_cast<size_t>(turn) + i) % entries.size()];
+    if (entry.contender != nullptr && !entry.contender->failed) step(entry);
+  }
+}
+
+void RunAll(std::vector<Entry>& entries) {
+  for (int turn = 0; turn < kBlocks; ++turn) {
+    TakeTurns(entries, turn, [](Entry& e) {
+      Append(e.latency, e.contender->LatencyBlock(kLatencyRounds / kBlocks));
+    });
+  }
+  TakeTurns(entries, 0,
+            [](Entry& e) { e.figures.silentCpuPercent = e.contender->SilentCpuPercent(); });
+  for (int turn = 0; turn < kThroughputRuns; ++turn) {
+    TakeTurns(entries, turn, [](Entry& e) { e.throughput.push_back(e.contender->Throughput()); });
+  }
+  for (int turn = 0; turn < kBlocks; ++turn) {
+    TakeTurns(entries, turn, [](Entry& e) {
+      Append(e.roundTrip, e.contender->RoundTripBlock(kRoundTripRounds / kBlocks));
+    });
+  }
+  for (Entry& e : entries) {
+    if (e.contender == nullptr) continue;
+    e.figures.dataErrors = e.contender->dataErrors;
+    if (e.contender->failed) {
+      e.figures.note = "stopped answering during the run";
+      continue;
+    }
+    e.figures.latency = SpreadOf(e.latency);
+    e.figures.roundTrip = SpreadOf(e.roundTrip);
+    e.figures.throughput = Median(e.throughput);
+    e.figures.available = true;
+  }
+}
+
+// ---- The table ----------------------------------------------------------------------------
+
+struct Row {
+  const char* name;
+  const char* unit;
+  bool higherIsBetter;
+  std::function<double(const Figures&)> value;
+};
+
+std::string Cell(const Figures& figures, const Row& row) {
+  if (!figures.available) return "n/a";
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f %s", std::strcmp(row.unit, "%") == 0 ? 4 : 1,
+                row.value(figures), row.unit);
+  return text;
+}
+
+void PrintTable(const Figures& ours, const Figures& libserialport, const Figures& pyserial) {
+  const std::vector<Row> rows = {
+      {"arrival-to-read latency, median", "us", false,
+       [](const Figures& f) { return f.latency.median; }},
+      {"arrival-to-read latency, p99", "us", false, [](const Figures& f) { return f.latency.p99; }},
+      {"CPU of a 2 s silent wait (% of wall)", "%", false,
+       [](const Figures& f) { return f.silentCpuPercent; }},
+      {"throughput of 1 MiB", "MB/s", true, [](const Figures& f) { return f.throughput; }},
+      {"round trip 1 byte -> 8 bytes, median", "us", false,
+       [](const Figures& f) { return f.roundTrip.median; }},
+      {"round trip 1 byte -> 8 bytes, p99", "us", false,
+       [](const Figures& f) { return f.roundTrip.p99; }},
+  };
+  std::printf("  %-38s %12s %14s %12s %12s  %s\n", "row", "ours", "libserialport", "pyserial",
+              "vs best peer", "goal met");
+  for (const Row& row : rows) {
+    std::string ratio = "n/a";
+    std::string met = "n/a";
+    std::optional<double> best;
+    for (const Figures* peer : {&libserialport, &pyserial}) {
+      if (!peer->available) continue;
+      const double value = row.value(*peer);
+      if (!best || (row.higherIsBetter ? value > *best : value < *best)) best = value;
+    }
+    if (ours.available && best) {
+      const double value = row.value(ours);
+      // Always "how many times better ours is": best/ours for times, ours/best for rates.
+      const double numerator = row.higherIsBetter ? value : *best;
+      const double denominator = row.higherIsBetter ? *best : value;
+      char text[32];
+      if (denominator > 0) {
+        std::snprintf(text, sizeof text, "%.2f", numerator / denominator);
+      } else {
+        std::snprintf(text, sizeof text, "%s", numerator > 0 ? "inf" : "1.00");
+      }
+      ratio = text;
+      met = numerator >= denominator ? "yes" : "no";
+    }
+    std::printf("  %-38s %12s %14s %12s %12s  %s\n", row.name, Cell(ours, row).c_str(),
+                Cell(libserialport, row).c_str(), Cell(pyserial, row).c_str(), ratio.c_str(),
+                met.c_str());
+  }
+  std::printf(
+      "\n  vs best peer: how many times better ours is than the best of the two peers (best/ours "
+      "for\n  times and CPU, ours/best for throughput); 1.00 or more means ours is at least as "
+      "good.\n");
+}
+
+}  // namespace
+
+int main() {
+  std::printf(
+      "serial_peers: %d latency rounds of %zu bytes, %d round trips, %d x %zu-byte bulk, each in "
+      "turns\n\n",
+      kLatencyRounds, kLatencyAnswer.size(), kRoundTripRounds, kThroughputRuns, kBulkBytes);
+  std::fflush(stdout);
+  std::vector<Entry> entries = {Entry("ours"), Entry("libserialport"), Entry("pyserial")};
+
+  Line ourLine;
+  OurReader ourReader;
+  std::unique_ptr<InProcessContender> ours;
+  if (!ourLine.Open()) {
+    entries[0].figures.note = "openpty failed";
+  } else if (ourReader.Open(ourLine.slavePath, entries[0].figures.note)) {
+    ours = std::make_unique<InProcessContender>(ourReader, ourLine.master);
+    entries[0].contender = ours.get();
+  }
+
+  Line spLine;
+  const std::string standIn = StandInName();
+  std::optional<trv::bench::PtyStandIn> redirect;
+  LibserialportReader spReader;
+  std::unique_ptr<InProcessContender> libserialport;
+  if (!spLine.Open()) {
+    entries[1].figures.note = "openpty failed";
+  } else if (standIn.empty()) {
+    entries[1].figures.note = "no tty name that libserialport accepts, for the stand-in";
+  } else {
+    redirect.emplace(standIn, spLine.slavePath);
+    if (spReader.Open(standIn, entries[1].figures.note)) {
+      libserialport = std::make_unique<InProcessContender>(spReader, spLine.master);
+      entries[1].contender = libserialport.get();
+    }
+  }
+
+  Line pyLine;
+  PythonPeer peer;
+  std::unique_ptr<PythonContender> pyserial;
+  const char* python = std::getenv("TRAVINEL_PYTHON");
+  if (!pyLine.Open()) {
+    entries[2].figures.note = "openpty failed";
+    // Debian's own interpreter, the one python3-serial installs for, unless told otherwise.
+  } else if (!peer.Start(python != nullptr ? python : "/usr/bin/python3", TRAVINEL_PYSERIAL_PEER,
+                         pyLine.slavePath)) {
+    entries[2].figures.note = "bench/pyserial_peer.py did not start (is python3-serial installed?)";
+  } else {
+    pyserial = std::make_unique<PythonContender>(peer, pyLine.master);
+    if (pyserial->SameClock()) {
+      entries[2].contender = pyserial.get();
+    } else {
+      entries[2].figures.note = "Python's perf_counter_ns is not this program's steady_clock";
+    }
+  }
+
+  RunAll(entries);
+  PrintTable(entries[0].figures, entries[1].figures, entries[2].figures);
+  int exitCode = entries[0].figures.available ? 0 : 1;
+  for (const Entry& entry : entries) {
+    if (!entry.figures.available) {
+      std::printf("\n  %s: not measured: %s", entry.name, entry.figures.note.c_str());
+    }
+    if (entry.figures.dataErrors != 0) {
+      std::printf("\n  %s: %d data errors (wrong, short or missing answers)", entry.name,
+                  entry.figures.dataErrors);
+      exitCode = 1;
+    }
+  }
+  std::printf("\n");
+  return exitCode;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace trv {
+
+// One serial port found on the machine.
+struct SerialPortEntry {
+  // The name to open it by (a port name for TTrvSerial::Connect and the device's Porta).
+  std::string name;
+  // The device the name leads to: the name itself, or the target of a link.
+  std::string device;
+};
+
+// The serial ports of this machine, the way a user looks for them. On Linux: the /dev/ttyS*
+// that are real UARTs, /dev/ttyUSB*, /dev/ttyACM* and the stable names under
+// /dev/serial/by-id/. On Windows: COM1 to COM256, those that exist (also when another program
+// holds them). Each group in natural order (ttyS2 before ttyS10).
+std::vector<SerialPortEntry> ListSerialPorts();
+
+#ifndef _WIN32
+// The same search in another folder than /dev.
+std::vector<SerialPortEntry> ListSerialPortsIn(const std::string& deviceFolder);
+#endif
+
+// Natural order of port names: digit runs compare as numbers, so COM2 comes before COM10.
+bool NaturalNameLess(const std::string& a, const std::string& b);
+
+}  // namespace trv
