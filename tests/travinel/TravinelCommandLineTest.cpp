@@ -107,8 +107,8 @@ TEST_P(BadCommandLineTest, FailsWithItsMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Messages, BadCommandLineTest,
     ::testing::Values(
-        BadCase{{}, "missing subcommand (ler, monitorar, simular or demo)"},
-        BadCase{{"pesar"}, "unknown subcommand 'pesar' (ler, monitorar, simular or demo)"},
+        BadCase{{}, "missing subcommand (ler, monitorar, portas, simular or demo)"},
+        BadCase{{"pesar"}, "unknown subcommand 'pesar' (ler, monitorar, portas, simular or demo)"},
         BadCase{{"ler", "--modelo", "1"},
                 "ler needs --porta (a port number, or a device path such as /dev/ttyUSB0)"},
         BadCase{{"monitorar", "--porta", "1"}, "monitorar needs --modelo (filizola, toledo, ...)"},
@@ -194,6 +194,14 @@ TEST(TravinelCommandLineTest, HelpNeedsNothingElse) {
     ASSERT_TRUE(Parse(commandLine, args)) << commandLine.Error();
     EXPECT_EQ(commandLine.Options().command, Subcommand::Help);
   }
+}
+
+TEST(TravinelCommandLineTest, PortasTakesNoOption) {
+  TravinelCommandLine commandLine;
+  ASSERT_TRUE(Parse(commandLine, {"portas"})) << commandLine.Error();
+  EXPECT_EQ(commandLine.Options().command, Subcommand::Portas);
+  TravinelCommandLine withOption;
+  EXPECT_FALSE(Parse(withOption, {"portas", "--porta", "1"}));
 }
 
 TEST(TravinelCommandLineTest, SimularPassesItsArgumentsOn) {

@@ -23,7 +23,7 @@ struct FormSettings {
   int decimais = 0;
 };
 
-enum class Subcommand { Help, Ler, Monitorar, Simular, Demo };
+enum class Subcommand { Help, Ler, Monitorar, Portas, Simular, Demo };
 
 // What the travinel command was asked to do.
 struct CommandOptions {

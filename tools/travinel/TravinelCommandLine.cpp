@@ -112,7 +112,7 @@ bool TravinelCommandLine::Fail(const std::string& message) {
 
 bool TravinelCommandLine::Parse(int argc, const char* const* argv) {
   const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
-  if (args.empty()) return Fail("missing subcommand (ler, monitorar, simular or demo)");
+  if (args.empty()) return Fail("missing subcommand (ler, monitorar, portas, simular or demo)");
   if (!ParseSubcommand(args[0])) return false;
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   switch (options_.command) {
@@ -130,13 +130,13 @@ bool TravinelCommandLine::Parse(int argc, const char* const* argv) {
 
 bool TravinelCommandLine::ParseSubcommand(const std::string& name) {
   static const std::map<std::string, Subcommand> kSubcommands{
-      {"ler", Subcommand::Ler},         {"monitorar", Subcommand::Monitorar},
-      {"simular", Subcommand::Simular}, {"demo", Subcommand::Demo},
-      {"help", Subcommand::Help},       {"--help", Subcommand::Help},
-      {"-h", Subcommand::Help}};
+      {"ler", Subcommand::Ler},       {"monitorar", Subcommand::Monitorar},
+      {"portas", Subcommand::Portas}, {"simular", Subcommand::Simular},
+      {"demo", Subcommand::Demo},     {"help", Subcommand::Help},
+      {"--help", Subcommand::Help},   {"-h", Subcommand::Help}};
   const auto found = kSubcommands.find(name);
   if (found == kSubcommands.end()) {
-    return Fail("unknown subcommand '" + name + "' (ler, monitorar, simular or demo)");
+    return Fail("unknown subcommand '" + name + "' (ler, monitorar, portas, simular or demo)");
   }
   options_.command = found->second;
   return true;
@@ -188,6 +188,7 @@ bool TravinelCommandLine::Apply(const std::string& given, const std::string& can
     return true;
   }
   if (options_.command == Subcommand::Demo) return Fail("demo takes no option " + given);
+  if (options_.command == Subcommand::Portas) return Fail("portas takes no option " + given);
   if (canonical == "duracao" && options_.command != Subcommand::Monitorar) {
     return Fail(given + " belongs to monitorar");
   }
@@ -218,6 +219,10 @@ Subcommands:
   monitorar    enable the scale and keep it enabled: the form polls it every 3 s (the first
                reading comes 3 s after "Balança Pronta") and also shows every 200 ms what the
                scale sends by itself. Prints every status until Ctrl-C or --duracao.
+  portas       list the serial ports of this machine: on Linux the real UARTs (/dev/ttyS*),
+               USB adapters (/dev/ttyUSB*, /dev/ttyACM*) and their stable /dev/serial/by-id
+               names, with the device each name leads to; on Windows COM1 to COM256, those
+               that exist (also when another program holds them).
   simular      (Linux) run a simulated scale on a pseudo-terminal; prints the path to connect
                to. Takes the options of travinel-simulator: travinel simular --help.
   demo         (Linux) read a simulated scale through the whole stack for a few weights and

@@ -7,6 +7,7 @@
 #include "ExitCodes.h"
 #include "TravinelCommandLine.h"
 #include "WeighingSession.h"
+#include "serial/SerialPortList.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -25,6 +26,17 @@ int Weigh(const CommandOptions& options) {
   if (options.command == Subcommand::Ler) return session.Ler(options.verbose);
   trv::cli::CommandLoop loop;
   return session.Monitorar(loop, options.durationSeconds);
+}
+
+int ListPorts() {
+  const auto ports = trv::ListSerialPorts();
+  for (const trv::SerialPortEntry& port : ports) {
+    std::cout << port.name;
+    if (port.device != port.name) std::cout << " -> " << port.device;
+    std::cout << '\n';
+  }
+  if (ports.empty()) std::cerr << "travinel: no serial port found" << std::endl;
+  return trv::cli::kExitOk;
 }
 
 #ifdef _WIN32
@@ -47,6 +59,8 @@ int Run(const CommandOptions& options) {
     case Subcommand::Ler:
     case Subcommand::Monitorar:
       return Weigh(options);
+    case Subcommand::Portas:
+      return ListPorts();
     case Subcommand::Simular:
     case Subcommand::Demo:
       return Simulate(options);
