@@ -1,11 +1,384 @@
 #include "control/com/OleEmbedding.h"
 
+#include <olectl.h>
+
 #include "control/com/ActiveFormControl.h"
+#include "control/com/ComIdentifiers.h"
 
 namespace trv::com {
+namespace {
 
-bool OleEmbedding::Find(REFIID, void**) {
-  return false;
+constexpr wchar_t kUserType[] = L"FfrmActivexForm Control";
+
+// Pixels at 96 per inch to HIMETRIC (hundredths of a millimetre).
+LONG PixelsToHimetric(int pixels) {
+  return MulDiv(pixels, 2540, 96);
+}
+
+template <typename Interface>
+void ReleaseAndClear(Interface*& pointer) {
+  if (pointer != nullptr) pointer->Release();
+  pointer = nullptr;
+}
+
+LPOLESTR CopyToTaskMemory(const wchar_t* text) {
+  const size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
+  auto* copy = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
+  if (copy != nullptr) memcpy(copy, text, bytes);
+  return copy;
+}
+
+}  // namespace
+
+OleEmbedding::OleEmbedding(ActiveFormControl& control)
+    : control_(control),
+      presentation_(control, extent_),
+      extent_{PixelsToHimetric(Win32FormWindow::kWidth),
+              PixelsToHimetric(Win32FormWindow::kHeight)} {}
+
+OleEmbedding::~OleEmbedding() {
+  ReleaseFrames();
+  ReleaseAndClear(inPlaceSite_);
+  ReleaseAndClear(site_);
+  ReleaseAndClear(adviseHolder_);
+}
+
+bool OleEmbedding::Find(REFIID riid, void** object) {
+  if (IsEqualIID(riid, IID_IOleObject)) {
+    *object = static_cast<IOleObject*>(this);
+  } else if (IsEqualIID(riid, IID_IOleWindow) || IsEqualIID(riid, IID_IOleInPlaceObject)) {
+    *object = static_cast<IOleInPlaceObject*>(this);
+  } else if (IsEqualIID(riid, IID_IOleInPlaceActiveObject)) {
+    *object = static_cast<IOleInPlaceActiveObject*>(this);
+  } else if (IsEqualIID(riid, IID_IOleControl)) {
+    *object = static_cast<IOleControl*>(this);
+  } else {
+    return presentation_.Find(riid, object);
+  }
+  AddRef();
+  return true;
+}
+
+HWND OleEmbedding::FormWindow() const {
+  return control_.Window().Handle();
+}
+
+// ---- IUnknown: the control's ------------------------------------------------------------------
+
+STDMETHODIMP OleEmbedding::QueryInterface(REFIID riid, void** object) {
+  return control_.Identity()->QueryInterface(riid, object);
+}
+
+STDMETHODIMP_(ULONG) OleEmbedding::AddRef() {
+  return control_.Identity()->AddRef();
+}
+
+STDMETHODIMP_(ULONG) OleEmbedding::Release() {
+  return control_.Identity()->Release();
+}
+
+// ---- IOleObject -------------------------------------------------------------------------------
+
+STDMETHODIMP OleEmbedding::SetClientSite(IOleClientSite* site) {
+  if (site != nullptr) site->AddRef();
+  ReleaseAndClear(site_);
+  site_ = site;
+  return S_OK;
+}
+
+STDMETHODIMP OleEmbedding::GetClientSite(IOleClientSite** site) {
+  if (site == nullptr) return E_POINTER;
+  *site = site_;
+  if (site_ != nullptr) site_->AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP OleEmbedding::SetHostNames(LPCOLESTR, LPCOLESTR) {
+  return S_OK;
+}
+
+STDMETHODIMP OleEmbedding::Close(DWORD) {
+  // Nothing to save: the control keeps no state of its own beyond what the host sets.
+  InPlaceDeactivate();
+  if (adviseHolder_ != nullptr) adviseHolder_->SendOnClose();
+  return S_OK;
+}
+
+STDMETHODIMP OleEmbedding::SetMoniker(DWORD, IMoniker*) {
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP OleEmbedding::GetMoniker(DWORD, DWORD, IMoniker** moniker) {
+  if (moniker != nullptr) *moniker = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP OleEmbedding::InitFromData(IDataObject*, BOOL, DWORD) {
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP OleEmbedding::GetClipboardData(DWORD, IDataObject** data) {
+  if (data != nullptr) *data = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP OleEmbedding::DoVerb(LONG verb, LPMSG, IOleClientSite* activeSite, LONG, HWND,
+                                  LPCRECT) {
+  // A container that activates without having given its site first gives it here.
+  if (site_ == nullptr && activeSite != nullptr) SetClientSite(activeSite);
+  switch (verb) {
+    case OLEIVERB_INPLACEACTIVATE:
+      return Activate(false);
+    case OLEIVERB_UIACTIVATE:
+    case OLEIVERB_SHOW:
+    case OLEIVERB_OPEN:
+      return Activate(true);
+    case OLEIVERB_HIDE:
+      UIDeactivate();
+      if (FormWindow() != nullptr) ShowWindow(FormWindow(), SW_HIDE);
+      return S_OK;
+    case OLEIVERB_PRIMARY:
+      // Verb 0 is the primary verb and the registered "Properties" verb; the control names no
+      // property page, so it activates the control as showing it would.
+      return Activate(true);
+    default:
+      // Unknown positive verbs run as the primary one; unknown negative ones are refused.
+      if (verb < 0) return E_NOTIMPL;
+      return SUCCEEDED(Activate(true)) ? OLEOBJ_S_INVALIDVERB : E_FAIL;
+  }
+}
+
+STDMETHODIMP OleEmbedding::EnumVerbs(IEnumOLEVERB** verbs) {
+  if (verbs == nullptr) return E_POINTER;
+  // The verbs are the registered ones (Verb\0 = "Properties,0,2").
+  return OleRegEnumVerbs(CLSID_FfrmActivexForm, verbs);
+}
+
+STDMETHODIMP OleEmbedding::Update() {
+  return S_OK;
+}
+
+STDMETHODIMP OleEmbedding::IsUpToDate() {
+  return S_OK;
+}
+
+STDMETHODIMP OleEmbedding::GetUserClassID(CLSID* clsid) {
+  if (clsid == nullptr) return E_POINTER;
+  *clsid = CLSID_FfrmActivexForm;
+  return S_OK;
+}
+
+STDMETHODIMP OleEmbedding::GetUserType(DWORD, LPOLESTR* userType) {
+  if (userType == nullptr) return E_POINTER;
+  *userType = CopyToTaskMemory(kUserType);
+  return *userType != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+STDMETHODIMP OleEmbedding::SetExtent(DWORD aspect, SIZEL* size) {
+  if (size == nullptr) return E_POINTER;
+  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+  // The window follows when the container places it (SetObjectRects).
+  extent_ = *size;
+  return S_OK;
+}
+
+STDMETHODIMP OleEmbedding::GetExtent(DWORD aspect, SIZEL* size) {
+  if (size == nullptr) return E_POINTER;
+  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+  *size = extent_;
+  return S_OK;
+}
+
+STDMETHODIMP OleEmbedding::Advise(IAdviseSink* sink, DWORD* connection) {
+  if (sink == nullptr || connection == nullptr) return E_POINTER;
+  if (adviseHolder_ == nullptr) {
+    const HRESULT created = CreateOleAdviseHolder(&adviseHolder_);
+    if (FAILED(created)) return created;
+  }
+  return adviseHolder_->Advise(sink, connection);
+}
+
+STDMETHODIMP OleEmbedding::Unadvise(DWORD connection) {
+  if (adviseHolder_ == nullptr) return OLE_E_NOCONNECTION;
+  return adviseHolder_->Unadvise(connection);
+}
+
+STDMETHODIMP OleEmbedding::EnumAdvise(IEnumSTATDATA** advises) {
+  if (advises == nullptr) return E_POINTER;
+  *advises = nullptr;
+  if (adviseHolder_ == nullptr) return S_OK;
+  return adviseHolder_->EnumAdvise(advises);
+}
+
+STDMETHODIMP OleEmbedding::GetMiscStatus(DWORD, DWORD* status) {
+  if (status == nullptr) return E_POINTER;
+  *status = kControlMiscStatus | kFactoryMiscStatus;
+  return S_OK;
+}
+
+STDMETHODIMP OleEmbedding::SetColorScheme(LOGPALETTE*) {
+  return E_NOTIMPL;
+}
+
+// ---- In-place activation ----------------------------------------------------------------------
+
+HRESULT OleEmbedding::Activate(bool ui) {
+  if (FormWindow() == nullptr) return E_UNEXPECTED;
+  if (!inPlaceActive_) {
+    const HRESULT result = ActivateInPlace();
+    if (FAILED(result)) return result;
+  }
+  ShowWindow(FormWindow(), SW_SHOWNA);
+  return ui ? ActivateUserInterface() : S_OK;
+}
+
+HRESULT OleEmbedding::ActivateInPlace() {
+  if (site_ == nullptr) return E_UNEXPECTED;
+  HRESULT result =
+      site_->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlaceSite_));
+  if (FAILED(result)) return result;
+  if (inPlaceSite_->CanInPlaceActivate() != S_OK) {
+    ReleaseAndClear(inPlaceSite_);
+    return E_FAIL;
+  }
+  inPlaceSite_->OnInPlaceActivate();
+  HWND parent = nullptr;
+  RECT position = {};
+  RECT clip = {};
+  OLEINPLACEFRAMEINFO frameInfo = {};
+  frameInfo.cb = sizeof frameInfo;
+  result = inPlaceSite_->GetWindow(&parent);
+  if (SUCCEEDED(result)) {
+    result = inPlaceSite_->GetWindowContext(&frame_, &uiWindow_, &position, &clip, &frameInfo);
+  }
+  if (FAILED(result) || parent == nullptr) {
+    inPlaceSite_->OnInPlaceDeactivate();
+    ReleaseFrames();
+    ReleaseAndClear(inPlaceSite_);
+    return FAILED(result) ? result : E_FAIL;
+  }
+  EnterContainerWindow(parent, position);
+  inPlaceActive_ = true;
+  return S_OK;
+}
+
+void OleEmbedding::EnterContainerWindow(HWND parent, const RECT& position) {
+  control_.Window().SetParentWindow(parent);
+  SetWindowPos(FormWindow(), nullptr, position.left, position.top, position.right - position.left,
+               position.bottom - position.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+HRESULT OleEmbedding::ActivateUserInterface() {
+  if (uiActive_ || inPlaceSite_ == nullptr) return S_OK;
+  uiActive_ = true;
+  inPlaceSite_->OnUIActivate();
+  if (frame_ != nullptr) frame_->SetActiveObject(this, kUserType);
+  if (uiWindow_ != nullptr) uiWindow_->SetActiveObject(this, kUserType);
+  if (frame_ != nullptr) frame_->SetBorderSpace(nullptr);
+  SetFocus(FormWindow());
+  return S_OK;
+}
+
+void OleEmbedding::ReleaseFrames() {
+  ReleaseAndClear(uiWindow_);
+  ReleaseAndClear(frame_);
+}
+
+// ---- IOleWindow, IOleInPlaceObject --------------------------------------------------------------
+
+STDMETHODIMP OleEmbedding::GetWindow(HWND* window) {
+  if (window == nullptr) return E_POINTER;
+  *window = FormWindow();
+  return *window != nullptr ? S_OK : E_FAIL;
+}
+
+STDMETHODIMP OleEmbedding::ContextSensitiveHelp(BOOL) {
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP OleEmbedding::InPlaceDeactivate() {
+  if (!inPlaceActive_) return S_OK;
+  UIDeactivate();
+  inPlaceActive_ = false;
+  // Hidden and top-level again, the form keeps its state until the next activation.
+  if (FormWindow() != nullptr) {
+    ShowWindow(FormWindow(), SW_HIDE);
+    control_.Window().SetParentWindow(nullptr);
+  }
+  ReleaseFrames();
+  IOleInPlaceSite* site = inPlaceSite_;
+  inPlaceSite_ = nullptr;
+  site->OnInPlaceDeactivate();
+  site->Release();
+  return S_OK;
+}
+
+STDMETHODIMP OleEmbedding::UIDeactivate() {
+  if (!uiActive_) return S_OK;
+  uiActive_ = false;
+  if (uiWindow_ != nullptr) uiWindow_->SetActiveObject(nullptr, nullptr);
+  if (frame_ != nullptr) frame_->SetActiveObject(nullptr, nullptr);
+  if (inPlaceSite_ != nullptr) inPlaceSite_->OnUIDeactivate(FALSE);
+  return S_OK;
+}
+
+STDMETHODIMP OleEmbedding::SetObjectRects(LPCRECT position, LPCRECT) {
+  if (position == nullptr) return E_POINTER;
+  if (FormWindow() == nullptr) return E_UNEXPECTED;
+  SetWindowPos(FormWindow(), nullptr, position->left, position->top,
+               position->right - position->left, position->bottom - position->top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  return S_OK;
+}
+
+STDMETHODIMP OleEmbedding::ReactivateAndUndo() {
+  return E_NOTIMPL;
+}
+
+// ---- IOleInPlaceActiveObject --------------------------------------------------------------------
+
+STDMETHODIMP OleEmbedding::TranslateAccelerator(LPMSG) {
+  return S_FALSE;  // no accelerators: the message goes on to the window
+}
+
+STDMETHODIMP OleEmbedding::OnFrameWindowActivate(BOOL) {
+  return S_OK;
+}
+
+STDMETHODIMP OleEmbedding::OnDocWindowActivate(BOOL) {
+  return S_OK;
+}
+
+STDMETHODIMP OleEmbedding::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) {
+  return S_OK;
+}
+
+STDMETHODIMP OleEmbedding::EnableModeless(BOOL) {
+  return S_OK;
+}
+
+// ---- IOleControl --------------------------------------------------------------------------------
+
+STDMETHODIMP OleEmbedding::GetControlInfo(CONTROLINFO* info) {
+  if (info == nullptr) return E_POINTER;
+  // No mnemonics: no accelerator table.
+  info->cb = sizeof *info;
+  info->hAccel = nullptr;
+  info->cAccel = 0;
+  info->dwFlags = 0;
+  return S_OK;
+}
+
+STDMETHODIMP OleEmbedding::OnMnemonic(MSG*) {
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP OleEmbedding::OnAmbientPropertyChange(DISPID) {
+  return S_OK;  // the form uses no ambient property
+}
+
+STDMETHODIMP OleEmbedding::FreezeEvents(BOOL) {
+  return S_OK;
 }
 
 }  // namespace trv::com
