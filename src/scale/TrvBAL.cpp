@@ -10,6 +10,9 @@ namespace {
 
 constexpr char kModelChangeMessage[] = "N\xE3o \xE9 poss\xEDvel mudar o Modelo com TrvBAL Ativo";
 constexpr int kMonitorReceiveTimeout = 500;  // ms a tick waits for the rest of an answer
+// The longest line a driver's line reception gathers before it gives up: far beyond every
+// scale's answer, and a bound on memory when a line sends bytes without ever a terminator.
+constexpr int kMaxAnswerLine = 4096;
 
 }  // namespace
 
@@ -19,6 +22,10 @@ TTrvBAL::TTrvBAL(TComponent* AOwner, std::unique_ptr<CommPort> port) : TTrvCompo
   fsDevice->SetSubComponent(true);
   fsDevice->SetPorta("COM1");
   fsDevice->Serial->SetDeadlockTimeout(1000);
+  // Without a limit, a reception that waits for a line end keeps gathering for as long as bytes
+  // come (each packet restarts its time-out): a scale that streams without CR would make it
+  // grow without bound. Over the limit the reception fails, and the driver reads -9.
+  fsDevice->Serial->SetMaxLineLength(kMaxAnswerLine);
 
   fsTimer = std::make_unique<TTimer>(this);
   fsTimer->SetEnabled(false);
