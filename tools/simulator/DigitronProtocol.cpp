@@ -1,5 +1,7 @@
 #include "DigitronProtocol.h"
 
+#include "SimulatorText.h"
+
 namespace trv::tools {
 
 Bytes DigitronProtocol::WeightField(int64_t grams) const {
@@ -8,10 +10,10 @@ Bytes DigitronProtocol::WeightField(int64_t grams) const {
   constexpr int64_t kMaxDecimalGrams = 99999;  // 99.999 kg fills the six characters
   if (grams < 0) return Letters('N');
   if (grams % kGramsPerHundredth == 0 && grams / kGramsPerHundredth <= kMaxHundredths) {
-    return Digits(grams / kGramsPerHundredth, 6);
+    return text::ZeroPadded(grams / kGramsPerHundredth, 6);
   }
   if (grams > kMaxDecimalGrams) return Letters('S');
-  return Digits(grams / 1000, 2) + "." + Digits(grams % 1000, 3);
+  return text::ZeroPadded(grams / 1000, 2) + "." + text::ZeroPadded(grams % 1000, 3);
 }
 
 }  // namespace trv::tools

@@ -1,6 +1,6 @@
 #include "FramedFieldProtocol.h"
 
-#include <cstdio>
+#include "SimulatorText.h"
 
 namespace trv::tools {
 
@@ -20,17 +20,11 @@ Bytes FramedFieldProtocol::Answer(const ScaleReading& reading) {
   return kStx + WeightField(reading.grams) + kEtx;
 }
 
-Bytes FramedFieldProtocol::Digits(int64_t value, int width) {
-  char text[32] = {};
-  std::snprintf(text, sizeof text, "%0*lld", width, static_cast<long long>(value));
-  return text;
-}
-
 Bytes FramedFieldProtocol::SixDigitGrams(int64_t grams) const {
   constexpr int64_t kMaxGrams = 999999;
   if (grams < 0) return Letters('N');
   if (grams > kMaxGrams) return Letters('S');
-  return Digits(grams, 6);
+  return text::ZeroPadded(grams, 6);
 }
 
 }  // namespace trv::tools

@@ -20,8 +20,6 @@ class FramedFieldProtocol : public SingleByteRequestProtocol {
   Bytes Letters(char letter) const { return Bytes(letterCount_, letter); }
   // The field of a settled weight; letters when the field cannot hold it.
   virtual Bytes WeightField(int64_t grams) const = 0;
-  // The weight in `width` zero-padded digits.
-  static Bytes Digits(int64_t value, int width);
   // Grams in six digits; N below zero, S beyond 999999 g.
   Bytes SixDigitGrams(int64_t grams) const;
 

@@ -3,10 +3,18 @@
 #include <cctype>
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 // Small text helpers shared by the simulator's command parsers.
 namespace trv::tools::text {
+
+// value in at least `width` digits, zero-padded.
+inline std::string ZeroPadded(int64_t value, int width) {
+  char digits[32] = {};
+  std::snprintf(digits, sizeof digits, "%0*lld", width, static_cast<long long>(value));
+  return digits;
+}
 
 inline std::string Lowercase(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
