@@ -31,6 +31,7 @@
 #include <thread>
 #include <vector>
 
+#include "PtyTestSupport.h"
 #include "platform/Timer.h"
 #include "platform/TimerQueue.h"
 #include "platform/Wine.h"
@@ -40,7 +41,10 @@
 namespace trv {
 namespace {
 
-using Steady = std::chrono::steady_clock;
+using ptytest::Hex;
+using ptytest::MillisecondsSince;
+using ptytest::Pause;
+using ptytest::Steady;
 
 constexpr size_t kMegabyte = 1024 * 1024;
 // How far memory may rise during one faulty reading, or over a long burst of readings. A line
@@ -49,30 +53,6 @@ constexpr size_t kMemoryMargin = 16 * kMegabyte;
 
 // The program itself, for the second process.
 std::string programPath;
-
-std::string TestPort() {
-  const char* port = std::getenv("TRAVINEL_TEST_PORT");
-  return port != nullptr ? port : "";
-}
-
-std::string Hex(const Bytes& bytes) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  for (const char c : bytes) {
-    const auto value = static_cast<unsigned char>(c);
-    text += kDigits[value >> 4];
-    text += kDigits[value & 15];
-  }
-  return text;
-}
-
-long long MillisecondsSince(Steady::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start).count();
-}
-
-void Pause(int milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
 
 // The most a reception cut by the far end may last. Natively the hang-up ends it at once, well
 // before its time-out; Wine's serial port does not report the hang-up of a pseudo-terminal, so
@@ -164,19 +144,11 @@ int OpenPortInAnotherProcess(const std::string& port) {
 class FaultLineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    port_ = TestPort();
-    if (port_.empty()) {
-      GTEST_SKIP() << "TRAVINEL_TEST_PORT is not set; run this program through "
-                      "tests/support/with-peer (ctest does) to give it a far end";
-    }
+    port_ = ptytest::TestPort();
+    if (port_.empty()) GTEST_SKIP() << ptytest::kNoPeer;
   }
 
-  void Open(TTrvSerial& serial) {
-    serial.Connect(port_);
-    ASSERT_EQ(serial.LastError(), 0) << port_ << ": " << serial.LastErrorDesc();
-    serial.Config(9600, 8, 'N', 0, false, false);
-    ASSERT_EQ(serial.LastError(), 0) << serial.LastErrorDesc();
-  }
+  void Open(TTrvSerial& serial) { ptytest::OpenTestLine(serial, port_); }
 
   // Hands the far end command lines and returns once it has taken them: the lines go after a
   // SINK 0, whose "OK" proves that the peer read what was written with it. Until then a purge of

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "PtyTestSupport.h"
 #include "platform/Locale.h"
 #include "platform/Timer.h"
 #include "platform/TimerQueue.h"
@@ -23,7 +24,9 @@
 namespace trv {
 namespace {
 
-using Steady = std::chrono::steady_clock;
+using ptytest::Environment;
+using ptytest::MillisecondsSince;
+using ptytest::Steady;
 
 // The time-out of every reading: the driver asks again until it has a weight or this passed.
 constexpr int kReadTimeout = 2000;
@@ -39,14 +42,14 @@ Bytes Framed(const std::string& field) {
   return kStx + field + kEtx;
 }
 
-std::string Environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? value : "";
-}
-
-long long MillisecondsSince(Steady::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start).count();
-}
+// One reading: its result, the requests the simulated scale received for it, how long it took
+// and the answer the component kept.
+struct Reading {
+  double weight;
+  uint64_t requests;
+  long long elapsedMs;
+  Bytes answer;
+};
 
 class ScaleLineTest : public ::testing::Test {
  protected:
@@ -85,30 +88,40 @@ class ScaleLineTest : public ::testing::Test {
     return reply.size() > 3 ? std::strtoull(reply.c_str() + 3, nullptr, 10) : 0;
   }
 
-  // A Filizola scale component on the test port, not active yet.
-  std::unique_ptr<TTrvBAL> NewScale() {
+  // A scale component of the model (Filizola unless told) on the test port, not active yet.
+  std::unique_ptr<TTrvBAL> NewScale(uint8_t model = balFilizola) {
     auto scale = std::make_unique<TTrvBAL>(nullptr);
     scale->SetPorta(scalePort_);
-    scale->SetModelo(balFilizola);
+    scale->SetModelo(model);
     return scale;
   }
 
-  // Activates a new scale, reads once and reports how many requests that took.
-  double ReadOnce(uint64_t& requests, long long& elapsedMs) {
-    std::unique_ptr<TTrvBAL> scale = NewScale();
-    scale->Ativar();
+  // Reads once with the scale and counts the requests that took.
+  Reading Read(TTrvBAL& scale) {
     const uint64_t before = Requests();
     const auto start = Steady::now();
-    const double weight = scale->LePeso(kReadTimeout);
-    elapsedMs = MillisecondsSince(start);
-    requests = Requests() - before;
-    return weight;
+    Reading reading{};
+    reading.weight = scale.LePeso(kReadTimeout);
+    reading.elapsedMs = MillisecondsSince(start);
+    reading.requests = Requests() - before;
+    reading.answer = scale.UltimaResposta();
+    return reading;
   }
 
-  double ReadOnce() {
-    uint64_t requests = 0;
-    long long elapsedMs = 0;
-    return ReadOnce(requests, elapsedMs);
+  // Activates a new Filizola scale and reads once.
+  Reading ReadOnce() {
+    std::unique_ptr<TTrvBAL> scale = NewScale();
+    scale->Ativar();
+    return Read(*scale);
+  }
+
+  // A silent scale: the one reception waits for what is left of the time-out after the
+  // request, so one request or, at the edge of the time-out, two.
+  static void ExpectOneReceptionUntilTheTimeout(const Reading& reading) {
+    EXPECT_GE(reading.elapsedMs, kReadTimeout - 50);
+    EXPECT_LT(reading.elapsedMs, kReadTimeout + 1000);
+    EXPECT_GE(reading.requests, 1u);
+    EXPECT_LE(reading.requests, 2u);
   }
 
   std::string scalePort_;
@@ -134,10 +147,9 @@ TEST_P(ScaleWeightTest, ReadsTheWeightInKilograms) {
   const WeightCase& c = GetParam();
   platform::ScopedDecimalSeparator separator(c.separator);
   Command("WEIGHT " + std::to_string(c.grams));
-  uint64_t requests = 0;
-  long long elapsedMs = 0;
-  EXPECT_DOUBLE_EQ(ReadOnce(requests, elapsedMs), c.kilograms);
-  EXPECT_EQ(requests, 1u);
+  const Reading r = ReadOnce();
+  EXPECT_DOUBLE_EQ(r.weight, c.kilograms);
+  EXPECT_EQ(r.requests, 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Weights, ScaleWeightTest,
@@ -164,54 +176,45 @@ TEST_F(ScaleLineTest, KeepsTheAnswerAndRaisesOnLePeso) {
 TEST_F(ScaleLineTest, UnstableUntilTheDeadlineGivesMinusOneAfterSeveralRequests) {
   Command("WEIGHT 1234");
   Command("STATE unstable");
-  uint64_t requests = 0;
-  long long elapsedMs = 0;
-  EXPECT_DOUBLE_EQ(ReadOnce(requests, elapsedMs), -1);
-  EXPECT_GE(requests, kSeveralRequests);
-  EXPECT_GE(elapsedMs, kReadTimeout - 50);
+  const Reading r = ReadOnce();
+  EXPECT_DOUBLE_EQ(r.weight, -1);
+  EXPECT_GE(r.requests, kSeveralRequests);
+  EXPECT_GE(r.elapsedMs, kReadTimeout - 50);
 }
 
 TEST_F(ScaleLineTest, NegativeRepeatsUntilTheDeadlineAndGivesMinusTwo) {
   Command("STATE negative");
-  uint64_t requests = 0;
-  long long elapsedMs = 0;
-  EXPECT_DOUBLE_EQ(ReadOnce(requests, elapsedMs), -2);
-  EXPECT_GE(requests, kSeveralRequests);
-  EXPECT_GE(elapsedMs, kReadTimeout - 50);
+  const Reading r = ReadOnce();
+  EXPECT_DOUBLE_EQ(r.weight, -2);
+  EXPECT_GE(r.requests, kSeveralRequests);
+  EXPECT_GE(r.elapsedMs, kReadTimeout - 50);
 }
 
 TEST_F(ScaleLineTest, OverloadGivesMinusTen) {
   Command("STATE overload");
-  uint64_t requests = 0;
-  long long elapsedMs = 0;
-  EXPECT_DOUBLE_EQ(ReadOnce(requests, elapsedMs), -10);
-  EXPECT_GE(requests, kSeveralRequests);
+  const Reading r = ReadOnce();
+  EXPECT_DOUBLE_EQ(r.weight, -10);
+  EXPECT_GE(r.requests, kSeveralRequests);
 }
 
 TEST_F(ScaleLineTest, AWeightAboveTheRangeIsAnOverload) {
   Command("WEIGHT 1000000");
-  EXPECT_DOUBLE_EQ(ReadOnce(), -10);
+  EXPECT_DOUBLE_EQ(ReadOnce().weight, -10);
 }
 
 TEST_F(ScaleLineTest, TwoUnstableAnswersThenTheWeightOnTheThirdRequest) {
   Command("WEIGHT 1234");
   Command("UNSTABLE 2");
-  uint64_t requests = 0;
-  long long elapsedMs = 0;
-  EXPECT_DOUBLE_EQ(ReadOnce(requests, elapsedMs), 1.234);
-  EXPECT_EQ(requests, 3u);
+  const Reading r = ReadOnce();
+  EXPECT_DOUBLE_EQ(r.weight, 1.234);
+  EXPECT_EQ(r.requests, 3u);
 }
 
 TEST_F(ScaleLineTest, SilentScaleGivesMinusNineAfterTheTimeout) {
   Command("SILENT on");
-  uint64_t requests = 0;
-  long long elapsedMs = 0;
-  EXPECT_DOUBLE_EQ(ReadOnce(requests, elapsedMs), -9);
-  // The one reception waits for what is left of the time-out after the request.
-  EXPECT_GE(elapsedMs, kReadTimeout - 50);
-  EXPECT_LT(elapsedMs, kReadTimeout + 1000);
-  EXPECT_GE(requests, 1u);
-  EXPECT_LE(requests, 2u);
+  const Reading r = ReadOnce();
+  EXPECT_DOUBLE_EQ(r.weight, -9);
+  ExpectOneReceptionUntilTheTimeout(r);
 }
 
 // ---- Answer timing --------------------------------------------------------------------------
@@ -221,7 +224,7 @@ TEST_F(ScaleLineTest, AnAnswerSplitWithinThePauseAfterTheRequestArrivesWhole) {
   // there by then.
   Command("WEIGHT 1234");
   Command("SPLIT 50");
-  EXPECT_DOUBLE_EQ(ReadOnce(), 1.234);
+  EXPECT_DOUBLE_EQ(ReadOnce().weight, 1.234);
 }
 
 TEST_F(ScaleLineTest, AnAnswerSplitBeyondThePauseIsReadByItsFirstHalf) {
@@ -240,11 +243,10 @@ TEST_F(ScaleLineTest, AnAnswerSplitBeyondThePauseIsReadByItsFirstHalf) {
 TEST_F(ScaleLineTest, ADelayedAnswerWithinTheTimeoutGivesTheWeight) {
   Command("WEIGHT 1234");
   Command("DELAY 500");
-  uint64_t requests = 0;
-  long long elapsedMs = 0;
-  EXPECT_DOUBLE_EQ(ReadOnce(requests, elapsedMs), 1.234);
-  EXPECT_EQ(requests, 1u);
-  EXPECT_GE(elapsedMs, 500);
+  const Reading r = ReadOnce();
+  EXPECT_DOUBLE_EQ(r.weight, 1.234);
+  EXPECT_EQ(r.requests, 1u);
+  EXPECT_GE(r.elapsedMs, 500);
 }
 
 // ---- Monitoring and the active state ------------------------------------------------------
@@ -315,22 +317,13 @@ class SingleRequestLineTest : public ScaleLineTest {
   // An active scale component of the model, with the simulator speaking its protocol.
   std::unique_ptr<TTrvBAL> ActiveScale(const ProtocolModel& p) {
     Command(std::string("PROTOCOL ") + p.protocol);
-    auto scale = std::make_unique<TTrvBAL>(nullptr);
-    scale->SetPorta(scalePort_);
-    scale->SetModelo(p.model);
+    std::unique_ptr<TTrvBAL> scale = NewScale(p.model);
     scale->Ativar();
     return scale;
   }
 
-  double ReadOnceWith(const ProtocolModel& p, uint64_t& requests, long long& elapsedMs) {
-    std::unique_ptr<TTrvBAL> scale = ActiveScale(p);
-    const uint64_t before = Requests();
-    const auto start = Steady::now();
-    const double weight = scale->LePeso(kReadTimeout);
-    elapsedMs = MillisecondsSince(start);
-    requests = Requests() - before;
-    return weight;
-  }
+  // Reads once with a new active scale of the model.
+  Reading ReadOnceWith(const ProtocolModel& p) { return Read(*ActiveScale(p)); }
 };
 
 // What the scale shows (simulator commands) and what the driver reads from its answer.
@@ -355,10 +348,9 @@ TEST_P(ProtocolReadingTest, OneRequestGivesTheWeightOrCode) {
   platform::ScopedDecimalSeparator separator(c.separator);
   Command(std::string("WEIGHT ") + c.weight);
   Command(std::string("STATE ") + c.state);
-  uint64_t requests = 0;
-  long long elapsedMs = 0;
-  EXPECT_DOUBLE_EQ(ReadOnceWith(c.scale, requests, elapsedMs), c.expected);
-  EXPECT_EQ(requests, 1u);
+  const Reading r = ReadOnceWith(c.scale);
+  EXPECT_DOUBLE_EQ(r.weight, c.expected);
+  EXPECT_EQ(r.requests, 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -394,12 +386,11 @@ class ProtocolSilenceTest : public SingleRequestLineTest,
 
 TEST_P(ProtocolSilenceTest, ASilentScaleGivesMinusNineAfterThePauseAndTheTimeout) {
   Command("SILENT on");
-  uint64_t requests = 0;
-  long long elapsedMs = 0;
-  EXPECT_DOUBLE_EQ(ReadOnceWith(GetParam(), requests, elapsedMs), -9);
-  EXPECT_EQ(requests, 1u);
-  EXPECT_GE(elapsedMs, 200 + kReadTimeout - 50);
-  EXPECT_LT(elapsedMs, 200 + kReadTimeout + 1000);
+  const Reading r = ReadOnceWith(GetParam());
+  EXPECT_DOUBLE_EQ(r.weight, -9);
+  EXPECT_EQ(r.requests, 1u);
+  EXPECT_GE(r.elapsedMs, 200 + kReadTimeout - 50);
+  EXPECT_LT(r.elapsedMs, 200 + kReadTimeout + 1000);
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocols, ProtocolSilenceTest,
@@ -522,15 +513,13 @@ TEST_P(MagnaReadingTest, AsksWithPUntilAWeightOrTheDeadline) {
   platform::ScopedDecimalSeparator separator(c.separator);
   Command(std::string("WEIGHT ") + c.weight);
   Command(std::string("STATE ") + c.state);
-  std::unique_ptr<TTrvBAL> scale = ActiveScale(kMagna);
-  const uint64_t before = Requests();
-  EXPECT_DOUBLE_EQ(scale->LePeso(kReadTimeout), c.expected);
-  EXPECT_EQ(scale->UltimaResposta(), c.answer);
-  const uint64_t requests = Requests() - before;
+  const Reading r = ReadOnceWith(kMagna);
+  EXPECT_DOUBLE_EQ(r.weight, c.expected);
+  EXPECT_EQ(r.answer, c.answer);
   if (c.asksAgain) {
-    EXPECT_GE(requests, kSeveralRequests);
+    EXPECT_GE(r.requests, kSeveralRequests);
   } else {
-    EXPECT_EQ(requests, 1u);
+    EXPECT_EQ(r.requests, 1u);
   }
 }
 
@@ -549,26 +538,17 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SingleRequestLineTest, MagnaReadsTheWeightOnTheThirdRequestAfterTwoUnstableAnswers) {
   Command("WEIGHT 1234");
   Command("UNSTABLE 2");
-  std::unique_ptr<TTrvBAL> scale = ActiveScale(kMagna);
-  const uint64_t before = Requests();
-  EXPECT_DOUBLE_EQ(scale->LePeso(kReadTimeout), 1.234);
-  EXPECT_EQ(Requests() - before, 3u);
+  const Reading r = ReadOnceWith(kMagna);
+  EXPECT_DOUBLE_EQ(r.weight, 1.234);
+  EXPECT_EQ(r.requests, 3u);
 }
 
 TEST_F(SingleRequestLineTest, MagnaSilentScaleIsNotReadAfterTheTimeout) {
   Command("SILENT on");
-  std::unique_ptr<TTrvBAL> scale = ActiveScale(kMagna);
-  const uint64_t before = Requests();
-  const auto start = Steady::now();
-  EXPECT_DOUBLE_EQ(scale->LePeso(kReadTimeout), -9);
-  const long long elapsedMs = MillisecondsSince(start);
-  EXPECT_EQ(scale->UltimaResposta(), kMagnaNotRead);
-  // The one reception waits for what is left of the time-out after the request.
-  EXPECT_GE(elapsedMs, kReadTimeout - 50);
-  EXPECT_LT(elapsedMs, kReadTimeout + 1000);
-  const uint64_t requests = Requests() - before;
-  EXPECT_GE(requests, 1u);
-  EXPECT_LE(requests, 2u);
+  const Reading r = ReadOnceWith(kMagna);
+  EXPECT_DOUBLE_EQ(r.weight, -9);
+  EXPECT_EQ(r.answer, kMagnaNotRead);
+  ExpectOneReceptionUntilTheTimeout(r);
 }
 
 TEST_F(SingleRequestLineTest, MagnaAnswersSplitBeforeTheirLfAreNotRead) {
@@ -576,11 +556,10 @@ TEST_F(SingleRequestLineTest, MagnaAnswersSplitBeforeTheirLfAreNotRead) {
   // attempt sees an LF.
   Command("WEIGHT 1234");
   Command("SPLIT 2500");
-  std::unique_ptr<TTrvBAL> scale = ActiveScale(kMagna);
-  const uint64_t before = Requests();
-  EXPECT_DOUBLE_EQ(scale->LePeso(kReadTimeout), -9);
-  EXPECT_EQ(scale->UltimaResposta(), kMagnaNotRead);
-  EXPECT_GE(Requests() - before, kSeveralRequests);
+  const Reading r = ReadOnceWith(kMagna);
+  EXPECT_DOUBLE_EQ(r.weight, -9);
+  EXPECT_EQ(r.answer, kMagnaNotRead);
+  EXPECT_GE(r.requests, kSeveralRequests);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "PtyTestSupport.h"
 #include "device/TrvDevice.h"
 #include "platform/Wine.h"
 #include "serial/MemoryByteStream.h"
@@ -21,11 +22,6 @@
 
 namespace trv {
 namespace {
-
-std::string TestPort() {
-  const char* port = std::getenv("TRAVINEL_TEST_PORT");
-  return port != nullptr ? port : "";
-}
 
 Bytes Pattern(size_t count) {
   Bytes bytes(count, '\0');
@@ -36,12 +32,9 @@ Bytes Pattern(size_t count) {
 class SerialExtrasLineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    port_ = TestPort();
-    if (port_.empty()) GTEST_SKIP() << "TRAVINEL_TEST_PORT is not set; run through with-peer";
-    serial_.Connect(port_);
-    ASSERT_EQ(serial_.LastError(), 0) << port_ << ": " << serial_.LastErrorDesc();
-    serial_.Config(9600, 8, 'N', 0, false, false);
-    ASSERT_EQ(serial_.LastError(), 0) << serial_.LastErrorDesc();
+    port_ = ptytest::TestPort();
+    if (port_.empty()) GTEST_SKIP() << ptytest::kNoPeer;
+    ASSERT_NO_FATAL_FAILURE(ptytest::OpenTestLine(serial_, port_));
   }
 
   void TearDown() override {

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "PtyTestSupport.h"
 #include "platform/Wine.h"
 #include "serial/ETrvSerialError.h"
 #include "serial/TrvSerial.h"
@@ -17,34 +18,9 @@
 namespace trv {
 namespace {
 
-using Steady = std::chrono::steady_clock;
-
-std::string TestPort() {
-  const char* port = std::getenv("TRAVINEL_TEST_PORT");
-  return port != nullptr ? port : "";
-}
-
-std::string Hex(const Bytes& bytes) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  for (const char c : bytes) {
-    const auto value = static_cast<unsigned char>(c);
-    text += kDigits[value >> 4];
-    text += kDigits[value & 15];
-  }
-  return text;
-}
-
-// The bytes the peer's STREAM command sends.
-Bytes Pattern(size_t count) {
-  Bytes bytes(count, '\0');
-  for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<char>((i * 7 + 3) % 256);
-  return bytes;
-}
-
-long long MillisecondsSince(Steady::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start).count();
-}
+using ptytest::Hex;
+using ptytest::MillisecondsSince;
+using ptytest::Steady;
 
 // A port name that does not exist, in the style of the test port's name.
 std::string MissingPort(const std::string& port) {
@@ -55,11 +31,8 @@ std::string MissingPort(const std::string& port) {
 class SerialLineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    port_ = TestPort();
-    if (port_.empty()) {
-      GTEST_SKIP() << "TRAVINEL_TEST_PORT is not set; run this program through "
-                      "tests/support/with-peer (ctest does) to give it a far end";
-    }
+    port_ = ptytest::TestPort();
+    if (port_.empty()) GTEST_SKIP() << ptytest::kNoPeer;
     ASSERT_NO_FATAL_FAILURE(Open(serial_));
   }
 
@@ -68,12 +41,7 @@ class SerialLineTest : public ::testing::Test {
     serial_.CloseSocket();
   }
 
-  void Open(TTrvSerial& serial) {
-    serial.Connect(port_);
-    ASSERT_EQ(serial.LastError(), 0) << port_ << ": " << serial.LastErrorDesc();
-    serial.Config(9600, 8, 'N', 0, false, false);
-    ASSERT_EQ(serial.LastError(), 0) << serial.LastErrorDesc();
-  }
+  void Open(TTrvSerial& serial) { ptytest::OpenTestLine(serial, port_); }
 
   // Sends one line of the peer's command language.
   void Command(TTrvSerial& serial, const std::string& line) {
@@ -130,7 +98,7 @@ TEST_F(SerialAnswerTest, LongAnswerArrivesComplete) {
   Bytes received(kLength, '\0');
   EXPECT_EQ(serial_.RecvBufferEx(received.data(), kLength, 2000), kLength);
   EXPECT_EQ(serial_.LastError(), 0);
-  EXPECT_EQ(received, Pattern(kLength));
+  EXPECT_EQ(received, ptytest::StreamPattern(kLength));
 }
 
 // ---- Reception of a trickling answer -------------------------------------------------------
@@ -253,7 +221,7 @@ TEST_F(SerialOwnershipTest, PortIsFreeAgainAfterClosing) {
 }
 
 TEST(SerialMissingPortTest, MissingPortLeavesCodeTwo) {
-  const std::string port = TestPort();
+  const std::string port = ptytest::TestPort();
   if (port.empty()) GTEST_SKIP() << "TRAVINEL_TEST_PORT is not set";
   TTrvSerial serial;
   serial.Connect(MissingPort(port));
@@ -267,7 +235,7 @@ using SerialSendTest = SerialLineTest;
 
 TEST_F(SerialSendTest, BlockArrivesIntactAtTheFarEnd) {
   // Every byte value, line ends included: the peer counts raw bytes while sinking.
-  const Bytes block = Pattern(4096);
+  const Bytes block = ptytest::StreamPattern(4096);
   Command("SINK " + std::to_string(block.size()));
   serial_.SendString(block);
   EXPECT_EQ(serial_.LastError(), 0) << serial_.LastErrorDesc();

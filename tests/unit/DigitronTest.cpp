@@ -8,11 +8,6 @@
 namespace trv::testing {
 namespace {
 
-struct AnswerCase {
-  Bytes answer;
-  double weight;
-};
-
 // Answers as the scale sends them, read with either decimal separator.
 const AnswerCase kAnswers[] = {
     {STX + "001234" + ETX, 12.34},  // hundredths of a kilogram
@@ -36,13 +31,7 @@ const AnswerCase kAnswers[] = {
 };
 
 TEST(DigitronAnswers, EveryFormGivesItsWeightOrCode) {
-  for (char separator : {',', '.'}) {
-    platform::ScopedDecimalSeparator scoped(separator);
-    for (const AnswerCase& c : kAnswers) {
-      EXPECT_DOUBLE_EQ(TTrvBALDigitron::ParseAnswer(c.answer), c.weight)
-          << "answer \"" << c.answer << "\" with separator " << separator;
-    }
-  }
+  ExpectEveryAnswerGivesItsWeight(kAnswers, TTrvBALDigitron::ParseAnswer);
 }
 
 TEST(DigitronAnswers, OnlyTheFirstTenBytesAreKept) {
@@ -60,16 +49,7 @@ TEST_F(DigitronTest, IsTheDigitronModel) {
 }
 
 TEST_F(DigitronTest, OneRequestAfterAPurgeAndAPause) {
-  AnswerWith({STX + "001234" + ETX});
-  port_->ClearCalls();
-  const uint64_t start = clock_.Milliseconds();
-  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 12.34);
-  EXPECT_EQ(port_->Written(), ENQ);
-  EXPECT_EQ(Purges(), 1);
-  EXPECT_EQ(clock_.Milliseconds() - start, 200u);  // the answer waited for the pause
-  EXPECT_EQ(scale_.UltimaResposta(), STX + "001234" + ETX);
-  ASSERT_EQ(readings_.size(), 1u);
-  EXPECT_DOUBLE_EQ(readings_[0].weight, 12.34);
+  ExpectOneRequestAfterPurgeAndPause(STX + "001234" + ETX, 12.34, ENQ, STX + "001234" + ETX);
 }
 
 TEST_F(DigitronTest, ALongAnswerIsKeptToTenBytes) {
@@ -93,18 +73,11 @@ TEST_F(DigitronTest, AWeightCodeIsReturnedWithoutAskingAgain) {
 }
 
 TEST_F(DigitronTest, ASilentScaleIsAReadFailureAfterTheWholeTimeOut) {
-  const uint64_t start = clock_.Milliseconds();
-  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), -9);
-  EXPECT_EQ(port_->Written(), ENQ);
-  EXPECT_EQ(clock_.Milliseconds() - start, 2200u);  // the pause, then the full time-out
-  EXPECT_EQ(scale_.UltimaResposta(), "");
+  ExpectASilentScaleIsAReadFailure(ENQ, 2200, "");  // the pause, then the full time-out
 }
 
 TEST_F(DigitronTest, ASplitAnswerIsReadFromItsFirstPart) {
-  port_->SetResponder([this](const Bytes&) {
-    port_->ArriveAfter(250, STX + "0012");
-    port_->ArriveAfter(300, "34" + ETX);
-  });
+  AnswerSplit(STX + "0012", "34" + ETX);
   EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 0.12);
   EXPECT_EQ(scale_.UltimaResposta(), STX + "0012");
 }
@@ -116,27 +89,16 @@ TEST_F(DigitronTest, ALateAnswerIsPurgedBeforeTheRequest) {
 }
 
 TEST_F(DigitronTest, UnsolicitedAnswersAreParsedAlike) {
-  port_->ArriveAt(clock_.Milliseconds(), STX + "SSSSSS" + ETX);
-  scale_.BAL().LeSerial(500);
-  EXPECT_DOUBLE_EQ(scale_.UltimoPesoLido(), -10);
-  EXPECT_EQ(scale_.UltimaResposta(), STX + "SSSSSS" + ETX);
-  EXPECT_TRUE(port_->Written().empty());
+  ExpectUnsolicitedAnswerParsed(STX + "SSSSSS" + ETX, -10, STX + "SSSSSS" + ETX);
 }
 
 TEST_F(DigitronTest, ReceptionNeverRaises) {
-  scale_.Desativar();
-  EXPECT_NO_THROW(scale_.BAL().LeSerial(500));
-  EXPECT_DOUBLE_EQ(scale_.UltimoPesoLido(), -9);
+  ExpectReceptionNeverRaises();
   EXPECT_EQ(scale_.UltimaResposta(), "");
 }
 
 TEST_F(DigitronTest, AFailingSendIsRaisedWithTheReadingCleared) {
-  AnswerWith({STX + "001234" + ETX});
-  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 12.34);
-  port_->Fail(CommPortFake::Call::Write, 1117);
-  EXPECT_THROW(scale_.LePeso(2000), Exception);
-  EXPECT_DOUBLE_EQ(scale_.UltimoPesoLido(), 0);
-  EXPECT_EQ(scale_.UltimaResposta(), "");
+  ExpectAFailingSendClearsTheReading(STX + "001234" + ETX, 12.34);
 }
 
 }  // namespace

@@ -7,11 +7,6 @@
 namespace trv::testing {
 namespace {
 
-struct AnswerCase {
-  Bytes answer;
-  double weight;
-};
-
 // Answers as the scale sends them, read with the locale's decimal separator ','.
 const AnswerCase kAnswers[] = {
     {STX + "001234" + ETX, 1.234},         // grams
@@ -36,13 +31,7 @@ const AnswerCase kAnswers[] = {
 };
 
 TEST(FilizolaAnswers, EveryFormGivesItsWeightOrCode) {
-  for (char separator : {',', '.'}) {
-    platform::ScopedDecimalSeparator scoped(separator);
-    for (const AnswerCase& c : kAnswers) {
-      EXPECT_DOUBLE_EQ(TTrvBALFilizola::ParseAnswer(c.answer), c.weight)
-          << "answer \"" << c.answer << "\" with separator " << separator;
-    }
-  }
+  ExpectEveryAnswerGivesItsWeight(kAnswers, TTrvBALFilizola::ParseAnswer);
 }
 
 using FilizolaTest = ActiveScaleFixture<balFilizola>;
@@ -53,9 +42,7 @@ TEST_F(FilizolaTest, RequestsAgainUntilAWeightArrives) {
   EXPECT_EQ(port_->Written(), ENQ + ENQ + ENQ);
   EXPECT_EQ(scale_.UltimaResposta(), STX + "001234" + ETX);
   // Each request follows a purge, so a late answer is not taken for the next one.
-  int purges = 0;
-  for (const std::string& call : port_->Calls()) purges += call == "Purge 15";
-  EXPECT_GE(purges, 3);
+  EXPECT_GE(Purges(), 3);
 }
 
 TEST_F(FilizolaTest, AnUnstableScaleIsAskedUntilTheDeadline) {
@@ -67,11 +54,7 @@ TEST_F(FilizolaTest, AnUnstableScaleIsAskedUntilTheDeadline) {
 }
 
 TEST_F(FilizolaTest, ASilentScaleIsAReadFailure) {
-  const uint64_t start = clock_.Milliseconds();
-  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), -9);
-  EXPECT_EQ(port_->Written(), ENQ);  // the wait for the answer used up the time-out
-  EXPECT_EQ(clock_.Milliseconds() - start, 2000u);
-  EXPECT_EQ(scale_.UltimaResposta(), "");
+  ExpectASilentScaleIsAReadFailure(ENQ, 2000, "");  // the wait used up the time-out
 }
 
 TEST_F(FilizolaTest, NoTimeMeansNoRequest) {
@@ -83,10 +66,7 @@ TEST_F(FilizolaTest, NoTimeMeansNoRequest) {
 }
 
 TEST_F(FilizolaTest, ASplitAnswerIsReadFromItsFirstPart) {
-  port_->SetResponder([this](const Bytes&) {
-    port_->ArriveAfter(250, STX + "0012");
-    port_->ArriveAfter(300, "34" + ETX);
-  });
+  AnswerSplit(STX + "0012", "34" + ETX);
   EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 0.012);
 }
 
@@ -97,17 +77,11 @@ TEST_F(FilizolaTest, ALateAnswerIsPurgedBeforeTheNextRequest) {
 }
 
 TEST_F(FilizolaTest, UnsolicitedAnswersAreParsedAlike) {
-  port_->ArriveAt(clock_.Milliseconds(), STX + "NNNNNN" + ETX);
-  scale_.BAL().LeSerial(500);
-  EXPECT_DOUBLE_EQ(scale_.UltimoPesoLido(), -2);
-  EXPECT_EQ(scale_.UltimaResposta(), STX + "NNNNNN" + ETX);
-  EXPECT_TRUE(port_->Written().empty());
+  ExpectUnsolicitedAnswerParsed(STX + "NNNNNN" + ETX, -2, STX + "NNNNNN" + ETX);
 }
 
 TEST_F(FilizolaTest, ReceptionNeverRaises) {
-  scale_.Desativar();  // the port is closed: the reception fails
-  EXPECT_NO_THROW(scale_.BAL().LeSerial(500));
-  EXPECT_DOUBLE_EQ(scale_.UltimoPesoLido(), -9);
+  ExpectReceptionNeverRaises();  // the port is closed: the reception fails
 }
 
 }  // namespace

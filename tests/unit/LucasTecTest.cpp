@@ -115,18 +115,8 @@ TEST_F(LucasTecTest, IsTheLucasTecModel) {
 }
 
 TEST_F(LucasTecTest, OneRequestAfterAPurgeAndAPauseThenFourLines) {
-  AnswerWith({Lines({gross2_, net15_, net15_, net15_})});
-  port_->ClearCalls();
-  const uint64_t start = clock_.Milliseconds();
-  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 1.5);
-  EXPECT_EQ(port_->Written(), ENQ);
-  EXPECT_EQ(Purges(), 1);
-  EXPECT_EQ(clock_.Milliseconds() - start, 200u);  // the lines waited for the pause
-  // The answer is the last line, without its STX and CR.
-  EXPECT_EQ(scale_.UltimaResposta(), net15_);
-  ASSERT_EQ(readings_.size(), 1u);
-  EXPECT_DOUBLE_EQ(readings_[0].weight, 1.5);
-  EXPECT_EQ(readings_[0].answer, net15_);
+  // The lines wait for the pause; the answer is the last line, without its STX and CR.
+  ExpectOneRequestAfterPurgeAndPause(Lines({gross2_, net15_, net15_, net15_}), 1.5, ENQ, net15_);
 }
 
 TEST_F(LucasTecTest, DifferingLinesAreUnstableWithoutAskingAgain) {
@@ -167,11 +157,8 @@ TEST_F(LucasTecTest, AFifthLineStaysForTheNextReceptionUntilThePurge) {
 }
 
 TEST_F(LucasTecTest, ASilentScaleIsAReadFailureWithTheTimeOutMessage) {
-  const uint64_t start = clock_.Milliseconds();
-  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), -9);
-  EXPECT_EQ(port_->Written(), ENQ);
-  EXPECT_EQ(clock_.Milliseconds() - start, 2200u);  // the pause, then the full time-out
-  EXPECT_EQ(scale_.UltimaResposta(), kTimeoutMessage);
+  // The pause, then the full time-out.
+  ExpectASilentScaleIsAReadFailure(ENQ, 2200, kTimeoutMessage);
   ASSERT_EQ(readings_.size(), 1u);
   EXPECT_EQ(readings_[0].answer, kTimeoutMessage);
 }
@@ -192,27 +179,16 @@ TEST_F(LucasTecTest, EachLineWaitsWithTheWholeTimeOut) {
 }
 
 TEST_F(LucasTecTest, UnsolicitedLinesAreParsedAlike) {
-  port_->ArriveAt(clock_.Milliseconds(), Lines({net15_, gross2_, gross2_, gross2_}));
-  scale_.BAL().LeSerial(500);
-  EXPECT_DOUBLE_EQ(scale_.UltimoPesoLido(), 2);
-  EXPECT_EQ(scale_.UltimaResposta(), gross2_);
-  EXPECT_TRUE(port_->Written().empty());
+  ExpectUnsolicitedAnswerParsed(Lines({net15_, gross2_, gross2_, gross2_}), 2, gross2_);
 }
 
 TEST_F(LucasTecTest, ReceptionNeverRaises) {
-  scale_.Desativar();  // the port is closed: the reception fails with its message
-  EXPECT_NO_THROW(scale_.BAL().LeSerial(500));
-  EXPECT_DOUBLE_EQ(scale_.UltimoPesoLido(), -9);
+  ExpectReceptionNeverRaises();  // the port is closed: the reception fails with its message
   EXPECT_EQ(scale_.UltimaResposta().rfind("Communication error 9994: ", 0), 0u);
 }
 
 TEST_F(LucasTecTest, AFailingSendIsRaisedWithTheReadingCleared) {
-  AnswerWith({Lines({net15_, net15_, net15_, net15_})});
-  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 1.5);
-  port_->Fail(CommPortFake::Call::Write, 1117);
-  EXPECT_THROW(scale_.LePeso(2000), Exception);
-  EXPECT_DOUBLE_EQ(scale_.UltimoPesoLido(), 0);
-  EXPECT_EQ(scale_.UltimaResposta(), "");
+  ExpectAFailingSendClearsTheReading(Lines({net15_, net15_, net15_, net15_}), 1.5);
 }
 
 }  // namespace

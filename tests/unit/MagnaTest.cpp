@@ -85,16 +85,7 @@ TEST_F(MagnaTest, IsTheMagnaModel) {
 }
 
 TEST_F(MagnaTest, AsksWithPAndKeepsTheLineBeforeItsLf) {
-  AnswerWith({"PESO 1.234 kg" + CR + LF});
-  port_->ClearCalls();
-  const uint64_t start = clock_.Milliseconds();
-  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 1.234);
-  EXPECT_EQ(port_->Written(), P);
-  EXPECT_EQ(Purges(), 1);
-  EXPECT_EQ(clock_.Milliseconds() - start, 200u);
-  EXPECT_EQ(scale_.UltimaResposta(), "PESO 1.234 kg" + CR);
-  ASSERT_EQ(readings_.size(), 1u);
-  EXPECT_EQ(readings_[0].answer, "PESO 1.234 kg" + CR);
+  ExpectOneRequestAfterPurgeAndPause("PESO 1.234 kg" + CR + LF, 1.234, P, "PESO 1.234 kg" + CR);
 }
 
 TEST_F(MagnaTest, AsksAgainAfterAPurgeUntilAWeightArrives) {
@@ -116,11 +107,7 @@ TEST_F(MagnaTest, ANegativeScaleIsAskedUntilTheDeadline) {
 }
 
 TEST_F(MagnaTest, ASilentScaleIsNotRead) {
-  const uint64_t start = clock_.Milliseconds();
-  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), -9);
-  EXPECT_EQ(port_->Written(), P);  // the wait for the answer used up the time-out
-  EXPECT_EQ(clock_.Milliseconds() - start, 2000u);
-  EXPECT_EQ(scale_.UltimaResposta(), kNotRead);
+  ExpectASilentScaleIsAReadFailure(P, 2000, kNotRead);  // the wait used up the time-out
   ASSERT_EQ(readings_.size(), 1u);
   EXPECT_EQ(readings_[0].answer, kNotRead);
 }
@@ -149,27 +136,16 @@ TEST_F(MagnaTest, NoTimeMeansNoRequest) {
 }
 
 TEST_F(MagnaTest, UnsolicitedAnswersAreParsedAlike) {
-  port_->ArriveAt(clock_.Milliseconds(), "P NEGATIVO" + LF);
-  scale_.BAL().LeSerial(500);
-  EXPECT_DOUBLE_EQ(scale_.UltimoPesoLido(), -2);
-  EXPECT_EQ(scale_.UltimaResposta(), kNegative);
-  EXPECT_TRUE(port_->Written().empty());
+  ExpectUnsolicitedAnswerParsed("P NEGATIVO" + LF, -2, kNegative);
 }
 
 TEST_F(MagnaTest, ReceptionNeverRaises) {
-  scale_.Desativar();
-  EXPECT_NO_THROW(scale_.BAL().LeSerial(500));
-  EXPECT_DOUBLE_EQ(scale_.UltimoPesoLido(), -9);
+  ExpectReceptionNeverRaises();
   EXPECT_EQ(scale_.UltimaResposta(), kNotRead);
 }
 
 TEST_F(MagnaTest, AFailingSendIsRaisedWithThePreviousAttemptKept) {
-  AnswerWith({"P 1.234 kg" + LF});
-  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 1.234);
-  port_->Fail(CommPortFake::Call::Write, 1117);
-  EXPECT_THROW(scale_.LePeso(2000), Exception);
-  EXPECT_DOUBLE_EQ(scale_.UltimoPesoLido(), 0);
-  EXPECT_EQ(scale_.UltimaResposta(), "");
+  ExpectAFailingSendClearsTheReading("P 1.234 kg" + LF, 1.234);
 }
 
 }  // namespace

@@ -7,11 +7,6 @@
 namespace trv::testing {
 namespace {
 
-struct AnswerCase {
-  Bytes answer;
-  double weight;
-};
-
 // A long answer: two bytes, the six-character field, the flag byte and twelve more (21 in all).
 Bytes Long(const Bytes& field, char flag) {
   return STX + "A" + field + flag + Bytes(12, '0');
@@ -58,13 +53,7 @@ const AnswerCase kAnswers[] = {
 };
 
 TEST(ToledoAnswers, EveryFormGivesItsWeightOrCode) {
-  for (char separator : {',', '.'}) {
-    platform::ScopedDecimalSeparator scoped(separator);
-    for (const AnswerCase& c : kAnswers) {
-      EXPECT_DOUBLE_EQ(TTrvBALToledo::ParseAnswer(c.answer), c.weight)
-          << "answer \"" << c.answer << "\" with separator " << separator;
-    }
-  }
+  ExpectEveryAnswerGivesItsWeight(kAnswers, TTrvBALToledo::ParseAnswer);
 }
 
 using ToledoTest = ActiveScaleFixture<balToledo>;
@@ -75,16 +64,7 @@ TEST_F(ToledoTest, IsTheToledoModel) {
 }
 
 TEST_F(ToledoTest, OneRequestAfterAPurgeAndAPause) {
-  AnswerWith({STX + "001234" + ETX});
-  port_->ClearCalls();
-  const uint64_t start = clock_.Milliseconds();
-  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 1.234);
-  EXPECT_EQ(port_->Written(), ENQ);
-  EXPECT_EQ(Purges(), 1);
-  EXPECT_EQ(clock_.Milliseconds() - start, 200u);  // the answer waited for the pause
-  EXPECT_EQ(scale_.UltimaResposta(), STX + "001234" + ETX);
-  ASSERT_EQ(readings_.size(), 1u);
-  EXPECT_DOUBLE_EQ(readings_[0].weight, 1.234);
+  ExpectOneRequestAfterPurgeAndPause(STX + "001234" + ETX, 1.234, ENQ, STX + "001234" + ETX);
 }
 
 TEST_F(ToledoTest, AWeightCodeIsReturnedWithoutAskingAgain) {
@@ -100,18 +80,11 @@ TEST_F(ToledoTest, AWeightCodeIsReturnedWithoutAskingAgain) {
 }
 
 TEST_F(ToledoTest, ASilentScaleIsAReadFailureAfterTheWholeTimeOut) {
-  const uint64_t start = clock_.Milliseconds();
-  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), -9);
-  EXPECT_EQ(port_->Written(), ENQ);
-  EXPECT_EQ(clock_.Milliseconds() - start, 2200u);  // the pause, then the full time-out
-  EXPECT_EQ(scale_.UltimaResposta(), "");
+  ExpectASilentScaleIsAReadFailure(ENQ, 2200, "");  // the pause, then the full time-out
 }
 
 TEST_F(ToledoTest, ASplitAnswerIsReadFromItsFirstPart) {
-  port_->SetResponder([this](const Bytes&) {
-    port_->ArriveAfter(250, STX + "0012");
-    port_->ArriveAfter(300, "34" + ETX);
-  });
+  AnswerSplit(STX + "0012", "34" + ETX);
   EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 0.012);
   EXPECT_EQ(scale_.UltimaResposta(), STX + "0012");
 }
@@ -135,18 +108,11 @@ TEST_F(ToledoTest, UnsolicitedAnswersAreParsedAlike) {
 }
 
 TEST_F(ToledoTest, ReceptionNeverRaises) {
-  scale_.Desativar();
-  EXPECT_NO_THROW(scale_.BAL().LeSerial(500));
-  EXPECT_DOUBLE_EQ(scale_.UltimoPesoLido(), -9);
+  ExpectReceptionNeverRaises();
 }
 
 TEST_F(ToledoTest, AFailingSendIsRaisedWithTheReadingCleared) {
-  AnswerWith({STX + "001234" + ETX});
-  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 1.234);
-  port_->Fail(CommPortFake::Call::Write, 1117);
-  EXPECT_THROW(scale_.LePeso(2000), Exception);
-  EXPECT_DOUBLE_EQ(scale_.UltimoPesoLido(), 0);
-  EXPECT_EQ(scale_.UltimaResposta(), "");
+  ExpectAFailingSendClearsTheReading(STX + "001234" + ETX, 1.234);
 }
 
 }  // namespace

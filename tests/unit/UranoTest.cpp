@@ -8,11 +8,6 @@
 namespace trv::testing {
 namespace {
 
-struct AnswerCase {
-  Bytes answer;
-  double weight;
-};
-
 // Answers as the scale sends them; the weight is the same with either locale decimal separator.
 const AnswerCase kAnswers[] = {
     {"PESO: 1,234kg", 1.234},
@@ -55,13 +50,7 @@ const AnswerCase kAnswers[] = {
 };
 
 TEST(UranoAnswers, EveryFormGivesItsWeightOrCode) {
-  for (char separator : {',', '.'}) {
-    platform::ScopedDecimalSeparator scoped(separator);
-    for (const AnswerCase& c : kAnswers) {
-      EXPECT_DOUBLE_EQ(TTrvBALUrano::ParseAnswer(c.answer), c.weight)
-          << "answer \"" << c.answer << "\" with separator " << separator;
-    }
-  }
+  ExpectEveryAnswerGivesItsWeight(kAnswers, TTrvBALUrano::ParseAnswer);
 }
 
 using UranoTest = ActiveScaleFixture<balUrano>;
@@ -89,18 +78,11 @@ TEST_F(UranoTest, AWeightCodeIsReturnedWithoutAskingAgain) {
 }
 
 TEST_F(UranoTest, ASilentScaleIsAReadFailure) {
-  const uint64_t start = clock_.Milliseconds();
-  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), -9);
-  EXPECT_EQ(port_->Written(), ENQ);
-  EXPECT_EQ(clock_.Milliseconds() - start, 2200u);
-  EXPECT_EQ(scale_.UltimaResposta(), "");
+  ExpectASilentScaleIsAReadFailure(ENQ, 2200, "");
 }
 
 TEST_F(UranoTest, ASplitAnswerIsReadFromItsFirstPart) {
-  port_->SetResponder([this](const Bytes&) {
-    port_->ArriveAfter(250, "PESO: 1,2");
-    port_->ArriveAfter(300, "34kg");
-  });
+  AnswerSplit("PESO: 1,2", "34kg");
   EXPECT_DOUBLE_EQ(scale_.LePeso(2000), -9);  // the first part has no unit yet
   EXPECT_EQ(scale_.UltimaResposta(), "PESO: 1,2");
 }
@@ -115,17 +97,11 @@ TEST_F(UranoTest, AFailingSendKeepsThePreviousReading) {
 }
 
 TEST_F(UranoTest, UnsolicitedAnswersAreParsedAlike) {
-  port_->ArriveAt(clock_.Milliseconds(), "PESO:-1,234kg");
-  scale_.BAL().LeSerial(500);
-  EXPECT_DOUBLE_EQ(scale_.UltimoPesoLido(), -2);
-  EXPECT_EQ(scale_.UltimaResposta(), "PESO:-1,234kg");
-  EXPECT_TRUE(port_->Written().empty());
+  ExpectUnsolicitedAnswerParsed("PESO:-1,234kg", -2, "PESO:-1,234kg");
 }
 
 TEST_F(UranoTest, ReceptionNeverRaises) {
-  scale_.Desativar();
-  EXPECT_NO_THROW(scale_.BAL().LeSerial(500));
-  EXPECT_DOUBLE_EQ(scale_.UltimoPesoLido(), -9);
+  ExpectReceptionNeverRaises();
   EXPECT_EQ(scale_.UltimaResposta(), "");
 }
 

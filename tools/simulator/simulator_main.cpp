@@ -2,7 +2,6 @@
 // integration tests and trying a point of sale without a scale. See --help.
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -10,41 +9,24 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <map>
-#include <memory>
 #include <string>
 
 #include "Pseudoterminal.h"
-#include "ScaleSimulator.h"
 #include "SimulatorCommandLine.h"
+#include "SimulatorRunner.h"
+#include "StopSignals.h"
 
 namespace {
 
 using trv::tools::Pseudoterminal;
-using trv::tools::ScaleSimulator;
 using trv::tools::SimulatorCommandLine;
 using trv::tools::SimulatorOptions;
+using trv::tools::SimulatorRunner;
+using trv::tools::StopSignals;
 
 constexpr int kExitFailure = 1;
 constexpr int kExitBadOptions = 2;
-
-int stopPipe[2] = {-1, -1};
-
-void OnStopSignal(int /*signal*/) {
-  const char byte = 1;
-  // Only async-signal-safe work here: the serving loop sees the pipe become readable.
-  [[maybe_unused]] const ssize_t ignored = write(stopPipe[1], &byte, 1);
-}
-
-bool InstallStopSignals() {
-  if (pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  signal(SIGPIPE, SIG_IGN);
-  return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
-}
 
 int Failure(const std::string& message) {
   std::fprintf(stderr, "travinel-simulator: %s\n", message.c_str());
@@ -99,51 +81,41 @@ void PrintConnectPath(const std::string& path) {
   std::fflush(stdout);
 }
 
-int Serve(const SimulatorOptions& options, int scaleFd, Pseudoterminal* control) {
-  std::ofstream log;
-  if (!options.logPath.empty()) {
-    log.open(options.logPath, std::ios::app);
-    if (!log)
-      return Failure("cannot open the log " + options.logPath + ": " + std::strerror(errno));
+int Serve(SimulatorRunner& runner, int scaleFd) {
+  if (!runner.OpenLog() || !runner.Serve(scaleFd, StopSignals::ReadFd(), StdinTakesCommands())) {
+    return Failure(runner.Error());
   }
-  ScaleSimulator simulator(scaleFd, stopPipe[0], options.settings);
-  if (log.is_open()) simulator.SetLog(&log);
-  if (control != nullptr) simulator.AddControlChannel(control->MasterFd(), control->MasterFd());
-  if (StdinTakesCommands()) simulator.AddControlChannel(STDIN_FILENO, STDOUT_FILENO);
-  if (!simulator.Serve()) return Failure(simulator.Error());
   return 0;
 }
 
-int ServeTty(const SimulatorOptions& options, Pseudoterminal* control) {
+int ServeTty(const SimulatorOptions& options, SimulatorRunner& runner) {
   const int fd = OpenTty(options.tty, options.baud);
   if (fd < 0) return Failure("cannot open " + options.tty + ": " + std::strerror(errno));
   PrintConnectPath(options.tty);
-  const int status = Serve(options, fd, control);
+  const int status = Serve(runner, fd);
   close(fd);
   return status;
 }
 
-int ServePseudoterminal(const SimulatorOptions& options, Pseudoterminal* control) {
+int ServePseudoterminal(const SimulatorOptions& options, SimulatorRunner& runner) {
   Pseudoterminal scale(options.link);
   if (!scale.Open()) return Failure("scale line: " + scale.Error());
   PrintConnectPath(options.link.empty() ? scale.SlavePath() : options.link);
   std::fprintf(stderr, "travinel-simulator: %s scale on %s%s%s\n",
                options.settings.protocol.c_str(), scale.SlavePath().c_str(),
                options.link.empty() ? "" : " as ", options.link.c_str());
-  return Serve(options, scale.MasterFd(), control);
+  return Serve(runner, scale.MasterFd());
 }
 
 int Run(const SimulatorOptions& options) {
-  if (!InstallStopSignals()) return Failure(std::string("signals: ") + std::strerror(errno));
-  std::unique_ptr<Pseudoterminal> control;
-  if (!options.controlLink.empty()) {
-    control = std::make_unique<Pseudoterminal>(options.controlLink);
-    if (!control->Open()) return Failure("control line: " + control->Error());
+  if (!StopSignals::Install()) return Failure(std::string("signals: ") + std::strerror(errno));
+  SimulatorRunner runner(options);
+  if (!runner.OpenControl()) return Failure(runner.Error());
+  if (const Pseudoterminal* control = runner.Control()) {
     std::fprintf(stderr, "travinel-simulator: control on %s as %s\n", control->SlavePath().c_str(),
                  options.controlLink.c_str());
   }
-  return options.tty.empty() ? ServePseudoterminal(options, control.get())
-                             : ServeTty(options, control.get());
+  return options.tty.empty() ? ServePseudoterminal(options, runner) : ServeTty(options, runner);
 }
 
 }  // namespace

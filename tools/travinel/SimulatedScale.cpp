@@ -8,12 +8,10 @@
 #include <exception>
 #include <utility>
 
-#include "ScaleSimulator.h"
-
 namespace trv::cli {
 
 SimulatedScale::SimulatedScale(tools::SimulatorOptions options)
-    : options_(std::move(options)), scale_(options_.link) {}
+    : options_(std::move(options)), scale_(options_.link), runner_(options_) {}
 
 SimulatedScale::~SimulatedScale() {
   Stop();
@@ -26,14 +24,7 @@ bool SimulatedScale::Fail(const std::string& message) {
 
 bool SimulatedScale::Open() {
   if (!scale_.Open()) return Fail("scale line: " + scale_.Error());
-  if (!options_.controlLink.empty()) {
-    control_ = std::make_unique<tools::Pseudoterminal>(options_.controlLink);
-    if (!control_->Open()) return Fail("control line: " + control_->Error());
-  }
-  if (!options_.logPath.empty()) {
-    log_.open(options_.logPath, std::ios::app);
-    if (!log_) return Fail("cannot open the log " + options_.logPath);
-  }
+  if (!runner_.OpenControl() || !runner_.OpenLog()) return Fail(runner_.Error());
   return true;
 }
 
@@ -43,11 +34,7 @@ std::string SimulatedScale::ConnectPath() const {
 
 bool SimulatedScale::Serve(int stopFd, bool withStdin) {
   try {
-    tools::ScaleSimulator simulator(scale_.MasterFd(), stopFd, options_.settings);
-    if (log_.is_open()) simulator.SetLog(&log_);
-    if (control_) simulator.AddControlChannel(control_->MasterFd(), control_->MasterFd());
-    if (withStdin) simulator.AddControlChannel(STDIN_FILENO, STDOUT_FILENO);
-    return simulator.Serve() || Fail(simulator.Error());
+    return runner_.Serve(scale_.MasterFd(), stopFd, withStdin) || Fail(runner_.Error());
   } catch (const std::exception& e) {
     return Fail(e.what());
   }

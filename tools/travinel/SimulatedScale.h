@@ -1,12 +1,11 @@
 #pragma once
 
-#include <fstream>
-#include <memory>
 #include <string>
 #include <thread>
 
 #include "Pseudoterminal.h"
 #include "SimulatorCommandLine.h"
+#include "SimulatorRunner.h"
 
 namespace trv::cli {
 
@@ -40,8 +39,7 @@ class SimulatedScale {
 
   tools::SimulatorOptions options_;
   tools::Pseudoterminal scale_;
-  std::unique_ptr<tools::Pseudoterminal> control_;
-  std::ofstream log_;
+  tools::SimulatorRunner runner_;  // the control line, the log and the engine
   std::thread thread_;
   int stopPipe_[2] = {-1, -1};
   std::string error_;
