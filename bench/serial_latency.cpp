@@ -18,9 +18,18 @@
 #include <thread>
 #include <vector>
 
+#include "FarEndWrite.h"
+#include "Pseudoterminal.h"
 #include "serial/TrvSerial.h"
 
 namespace {
+
+using trv::bench::WriteAll;
+
+// How long the far end waits for room to write: well beyond any reader's time-out.
+std::chrono::steady_clock::time_point Patience() {
+  return std::chrono::steady_clock::now() + std::chrono::seconds(10);
+}
 
 using Steady = std::chrono::steady_clock;
 
@@ -44,38 +53,6 @@ double ThreadCpuMilliseconds() {
   return Milliseconds(usage.ru_utime) + Milliseconds(usage.ru_stime);
 }
 
-bool WriteAll(int fd, const char* data, size_t length) {
-  while (length > 0) {
-    const ssize_t n = write(fd, data, length);
-    if (n <= 0) return false;
-    data += n;
-    length -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// The pseudo-terminal: the master is the far end, the slave the port under test.
-struct Line {
-  int master = -1;
-  int slave = -1;
-  std::string slavePath;
-
-  bool Open() {
-    char name[256] = {};
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) return false;
-    termios tio{};
-    tcgetattr(master, &tio);
-    cfmakeraw(&tio);
-    tcsetattr(master, TCSANOW, &tio);
-    slavePath = name;
-    return true;
-  }
-  ~Line() {
-    if (master >= 0) close(master);
-    if (slave >= 0) close(slave);
-  }
-};
-
 // One round at a time: the reader announces that it is about to wait, the far end gives it a
 // moment to get into its wait, notes the time and writes the answer.
 class FarEnd {
@@ -90,7 +67,7 @@ class FarEnd {
       lock.unlock();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
       written_ = Steady::now();
-      WriteAll(master_, kAnswer.data(), kAnswer.size());
+      WriteAll(master_, kAnswer.data(), kAnswer.size(), Patience());
     }
   }
 
@@ -153,7 +130,7 @@ double MeasureThroughput(trv::TTrvSerial& serial, int master, bool& intact) {
   for (size_t i = 0; i < bulk.size(); ++i) bulk[i] = static_cast<char>((i * 7 + 3) % 256);
   std::string received(kBulkBytes, '\0');
   const auto start = Steady::now();
-  std::thread writer([&] { WriteAll(master, bulk.data(), bulk.size()); });
+  std::thread writer([&] { WriteAll(master, bulk.data(), bulk.size(), Patience()); });
   const int count = serial.RecvBufferEx(received.data(), static_cast<int>(kBulkBytes), 2000);
   const double seconds = MillisecondsBetween(start, Steady::now()) / 1e3;
   writer.join();
@@ -174,26 +151,26 @@ std::string Format(const char* format, double value) {
 }  // namespace
 
 int main() {
-  Line line;
+  trv::tools::Pseudoterminal line;
   if (!line.Open()) {
     std::perror("serial_latency: openpty");
     return 1;
   }
   trv::TTrvSerial serial;
-  serial.Connect(line.slavePath);
+  serial.Connect(line.SlavePath());
   serial.Config(9600, 8, 'N', 0, false, false);
   if (serial.LastError() != 0) {
-    std::fprintf(stderr, "serial_latency: %s: %s\n", line.slavePath.c_str(),
+    std::fprintf(stderr, "serial_latency: %s: %s\n", line.SlavePath().c_str(),
                  serial.LastErrorDesc().c_str());
     return 1;
   }
-  const Latency latency = MeasureLatency(serial, line.master);
+  const Latency latency = MeasureLatency(serial, line.MasterFd());
   const double cpuPercent = MeasureSilentCpuPercent(serial);
   bool intact = false;
-  const double throughput = MeasureThroughput(serial, line.master, intact);
+  const double throughput = MeasureThroughput(serial, line.MasterFd(), intact);
 
-  std::printf("serial_latency on %s (%d rounds of %zu bytes)\n\n", line.slavePath.c_str(), kRounds,
-              kAnswer.size());
+  std::printf("serial_latency on %s (%d rounds of %zu bytes)\n\n", line.SlavePath().c_str(),
+              kRounds, kAnswer.size());
   PrintRow("figure", "measured", "goal", "met");
   PrintRow("answer latency, median", Format("%.3f ms", latency.median), "< 1 ms",
            latency.median < 1.0 ? "yes" : "no");

@@ -37,12 +37,19 @@
 #include <thread>
 #include <vector>
 
+#include "FarEndWrite.h"
+#include "Pseudoterminal.h"
 #include "PtyStandIn.h"
 #include "serial/TrvSerial.h"
 
 extern char** environ;
 
 namespace {
+
+using trv::bench::WriteAll;
+// A pseudo-terminal: the master (raw, non-blocking) is the far end, the slave the port under
+// test; it keeps the slave open too, so the line stays up between a reader's open and close.
+using Line = trv::tools::Pseudoterminal;
 
 using Steady = std::chrono::steady_clock;
 using Nanoseconds = std::chrono::nanoseconds;
@@ -76,56 +83,6 @@ std::string BulkPattern() {
   for (size_t i = 0; i < bulk.size(); ++i) bulk[i] = static_cast<char>((i * 7 + 3) % 256);
   return bulk;
 }
-
-// Writes all of data to a non-blocking descriptor, waiting for room at most until deadline.
-bool WriteAll(int fd, const char* data, size_t length, Steady::time_point deadline) {
-  while (length > 0) {
-    const ssize_t n = write(fd, data, length);
-    if (n > 0) {
-      data += n;
-      length -= static_cast<size_t>(n);
-      continue;
-    }
-    if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Steady::now());
-    if (left.count() <= 0) return false;
-    pollfd entry{fd, POLLOUT, 0};
-    poll(&entry, 1, static_cast<int>(left.count()));
-  }
-  return true;
-}
-
-// A pseudo-terminal: the master (raw, non-blocking) is the far end, the slave the port under
-// test. This program keeps the slave open too, so the line stays up between the reader's
-// opening and closing.
-struct Line {
-  int master = -1;
-  int slave = -1;
-  std::string slavePath;
-
-  bool Open() {
-    char name[256] = {};
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) return false;
-    termios tio{};
-    tcgetattr(master, &tio);
-    cfmakeraw(&tio);
-    tcsetattr(master, TCSANOW, &tio);
-    tcgetattr(slave, &tio);
-    cfmakeraw(&tio);
-    tcsetattr(slave, TCSANOW, &tio);
-    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-    slavePath = name;
-    return true;
-  }
-  Line() = default;
-  Line(const Line&) = delete;
-  Line& operator=(const Line&) = delete;
-  ~Line() {
-    if (master >= 0) close(master);
-    if (slave >= 0) close(slave);
-  }
-};
 
 // ---- Figures ------------------------------------------------------------------------------
 
@@ -739,8 +696,8 @@ int main() {
   std::unique_ptr<InProcessContender> ours;
   if (!ourLine.Open()) {
     entries[0].figures.note = "openpty failed";
-  } else if (ourReader.Open(ourLine.slavePath, entries[0].figures.note)) {
-    ours = std::make_unique<InProcessContender>(ourReader, ourLine.master);
+  } else if (ourReader.Open(ourLine.SlavePath(), entries[0].figures.note)) {
+    ours = std::make_unique<InProcessContender>(ourReader, ourLine.MasterFd());
     entries[0].contender = ours.get();
   }
 
@@ -754,9 +711,9 @@ int main() {
   } else if (standIn.empty()) {
     entries[1].figures.note = "no tty name that libserialport accepts, for the stand-in";
   } else {
-    redirect.emplace(standIn, spLine.slavePath);
+    redirect.emplace(standIn, spLine.SlavePath());
     if (spReader.Open(standIn, entries[1].figures.note)) {
-      libserialport = std::make_unique<InProcessContender>(spReader, spLine.master);
+      libserialport = std::make_unique<InProcessContender>(spReader, spLine.MasterFd());
       entries[1].contender = libserialport.get();
     }
   }
@@ -769,10 +726,10 @@ int main() {
     entries[2].figures.note = "openpty failed";
     // Debian's own interpreter, the one python3-serial installs for, unless told otherwise.
   } else if (!peer.Start(python != nullptr ? python : "/usr/bin/python3", TRAVINEL_PYSERIAL_PEER,
-                         pyLine.slavePath)) {
+                         pyLine.SlavePath())) {
     entries[2].figures.note = "bench/pyserial_peer.py did not start (is python3-serial installed?)";
   } else {
-    pyserial = std::make_unique<PythonContender>(peer, pyLine.master);
+    pyserial = std::make_unique<PythonContender>(peer, pyLine.MasterFd());
     if (pyserial->SameClock()) {
       entries[2].contender = pyserial.get();
     } else {
