@@ -39,3 +39,20 @@ function(travinel_test name)
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}")
   endif()
 endfunction()
+
+# travinel_skip_tests_without_32bit(): the tests this folder registers are reported as skipped
+# when cmake/wine-run says that it cannot run them, on a kernel that runs no 32-bit programs
+# (MinGW builds only; every Windows program runs through wine-run).
+function(travinel_skip_tests_without_32bit)
+  if(WIN32)
+    cmake_language(DEFER CALL travinel_mark_tests_skippable)
+  endif()
+endfunction()
+
+function(travinel_mark_tests_skippable)
+  get_property(tests DIRECTORY PROPERTY TESTS)
+  if(tests)
+    set_tests_properties(${tests} PROPERTIES
+      SKIP_REGULAR_EXPRESSION "wine-run: skipped: this kernel cannot run 32-bit programs")
+  endif()
+endfunction()

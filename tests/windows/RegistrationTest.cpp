@@ -27,6 +27,12 @@ const std::wstring kControlKey = L"CLSID\\{D90FD6E7-3160-443F-96BB-9BFA60315182}
 const std::wstring kPageKey = L"CLSID\\{DB9EADCA-5A65-4D64-A19A-EA6058938812}";
 const std::wstring kProgId = L"Dornavel.FfrmActivexForm";
 const std::wstring kTypeLibKey = L"TypeLib\\{FC6885CE-FC90-49F3-8CAA-06D212E5E357}\\1.0";
+// A type library is registered under the platform it was built for.
+#ifdef _WIN64
+const std::wstring kTypeLibPlatform = L"\\0\\win64";
+#else
+const std::wstring kTypeLibPlatform = L"\\0\\win32";
+#endif
 const std::wstring kUserClasses = L"Software\\Classes\\";
 const std::wstring kMachineClasses = L"Software\\Classes\\";
 const std::wstring kMissing = L"<missing>";
@@ -187,7 +193,7 @@ class RegistrationTest : public ::testing::Test {
 
   void ExpectTypeLibRegistered() {
     EXPECT_TRUE(
-        SameFileName(ReadString(HKEY_CLASSES_ROOT, kTypeLibKey + L"\\0\\win32"), modulePath_));
+        SameFileName(ReadString(HKEY_CLASSES_ROOT, kTypeLibKey + kTypeLibPlatform), modulePath_));
     EXPECT_TRUE(SameFileName(ReadString(HKEY_CLASSES_ROOT, kTypeLibKey + L"\\HELPDIR"),
                              FolderOf(modulePath_)));
   }

@@ -5,16 +5,18 @@
 # the library in a folder with a blank in its name (short name in InprocServer32, long name in
 # ToolboxBitmap32).
 #
-#   registration.sh OCX WINE_RUN WORK_FOLDER
+#   registration.sh OCX WINE_RUN WORK_FOLDER [PLATFORM]
 #
 # OCX is the built library, WINE_RUN the project's cmake/wine-run, WORK_FOLDER a scratch folder
-# of the build tree (the copy with a blank goes there). Exit codes: 0 every check passed, 1 a
+# of the build tree (the copy with a blank goes there), PLATFORM the type library's platform key
+# (win32, the default, or win64 for the 64-bit library). Exit codes: 0 every check passed, 1 a
 # check failed, 77 the library has not been built (ctest reports the test as skipped).
 set -uo pipefail
 
 ocx=${1:?usage: registration.sh OCX WINE_RUN WORK_FOLDER}
 wine_run=${2:?usage: registration.sh OCX WINE_RUN WORK_FOLDER}
 work=${3:?usage: registration.sh OCX WINE_RUN WORK_FOLDER}
+platform=${4:-win32}
 
 readonly control_clsid='{D90FD6E7-3160-443F-96BB-9BFA60315182}'
 readonly page_clsid='{DB9EADCA-5A65-4D64-A19A-EA6058938812}'
@@ -142,7 +144,7 @@ check_class_entries() {
 check_typelib_entries() {
   local t="HKEY_CLASSES_ROOT\\TypeLib\\$typelib_id\\1.0" dump
   dump=$(dump_key "$t")
-  expect_value "$dump" "$t\\0\\win32" "(Default)" "$1"
+  expect_value "$dump" "$t\\0\\$platform" "(Default)" "$1"
   expect_value "$dump" "$t\\HELPDIR" "(Default)" "${1%\\*}"
 }
 

@@ -11,6 +11,13 @@ namespace {
 using RegisterForUserFunction = HRESULT(WINAPI*)(ITypeLib*, OLECHAR*, OLECHAR*);
 using UnregisterFunction = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
 
+// The platform a type library is registered under is the one the library was built for.
+#ifdef _WIN64
+constexpr SYSKIND kThisPlatform = SYS_WIN64;
+#else
+constexpr SYSKIND kThisPlatform = SYS_WIN32;
+#endif
+
 // An export of the automation library, which the process has already loaded (the control links
 // it); null when the library or the export is missing.
 template <typename Function>
@@ -50,7 +57,7 @@ void UnregisterTypeLibrary(const GUID& libId, WORD major, WORD minor, bool perUs
   const auto forUser = FindAutomationFunction<UnregisterFunction>("UnRegisterTypeLibForUser");
   const auto machineWide = FindAutomationFunction<UnregisterFunction>("UnRegisterTypeLib");
   const UnregisterFunction unregister = (perUser && forUser != nullptr) ? forUser : machineWide;
-  if (unregister != nullptr) unregister(libId, major, minor, 0, SYS_WIN32);
+  if (unregister != nullptr) unregister(libId, major, minor, 0, kThisPlatform);
 }
 
 }  // namespace trv::com
