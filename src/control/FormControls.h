@@ -16,7 +16,8 @@ class TLabel {
   virtual void SetCaption(const std::string& text) = 0;
 };
 
-// A one-line edit box: the form's weight box.
+// A one-line edit box: the form's weight box, which starts with kInitialWeightText.
+inline constexpr char kInitialWeightText[] = "0.00";
 class TEdit {
  public:
   virtual ~TEdit() = default;

@@ -41,7 +41,7 @@ class HeadlessControls {
   struct Edit : TEdit {
     std::string Text() const override { return text; }
     void SetText(const std::string& value) override { text = value; }
-    std::string text;
+    std::string text = kInitialWeightText;
   };
   struct CheckBox : TCheckBox {
     void ShowChecked(bool) override {}

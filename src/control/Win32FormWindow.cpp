@@ -5,6 +5,7 @@
 
 #include "platform/Exception.h"
 #include "platform/SystemError.h"
+#include "platform/TextWin32.h"
 
 namespace trv {
 namespace {
@@ -139,7 +140,7 @@ void Win32FormWindow::CreateControls() {
   // Created in tab order (Button1, txtPeso, chkBalanca), then the controls that take no focus.
   CreateControl(L"BUTTON", L"Imprimir", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 227, 141, 67,
                 25, kPrintButton, formFont_);
-  HWND edit = CreateControl(L"EDIT", L"0.00", WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL,
+  HWND edit = CreateControl(L"EDIT", platform::Utf8ToWide(kInitialWeightText).c_str(), WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL,
                             WS_EX_CLIENTEDGE, 59, 148, 96, 20, kWeightBox, formFont_);
   HWND box = CreateControl(L"BUTTON", L"Habilitar Balança", WS_VISIBLE | WS_TABSTOP | BS_CHECKBOX,
                            0, 12, 23, 99, 18, kEnableBox, formFont_);

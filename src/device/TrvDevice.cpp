@@ -318,7 +318,9 @@ bool TTrvDevice::HandshakeLineReady() {
 }
 
 bool TTrvDevice::EmLinha(int lTimeOut) {
-  if (Kind() != PortKind::Serial) return true;
+  // Unlike opening and sending, the readiness test asks for the DLL/USB kind first: a name of
+  // both kinds is always ready.
+  if (IsDLLPort() || !IsSerialPort()) return true;
   lTimeOut = std::max(lTimeOut, 1);
   if (!Serial->InstanceActive()) return false;
   platform::Clock& clock = platform::CurrentClock();

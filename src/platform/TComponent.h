@@ -1,15 +1,18 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace trv {
 
-// The owned-component base: an owner, a name and the sub-component flag. Owners keep their
-// parts as members (std::unique_ptr), so this class holds no list of its own.
+// The owned-component base: an owner, a name and the sub-component flag. An owner frees what it
+// owns when it is destroyed. Owners in this code keep their parts as members (std::unique_ptr),
+// which free them first; a part created with new and only given an owner is freed by the owner.
+// A part destroyed before its owner leaves the owner's list.
 class TComponent {
  public:
-  explicit TComponent(TComponent* owner) : owner_(owner) {}
-  virtual ~TComponent() = default;
+  explicit TComponent(TComponent* owner);
+  virtual ~TComponent();
   TComponent(const TComponent&) = delete;
   TComponent& operator=(const TComponent&) = delete;
 
@@ -21,6 +24,7 @@ class TComponent {
 
  private:
   TComponent* owner_;
+  std::vector<TComponent*> owned_;  // the parts that name this component as their owner
   std::string name_;
   bool subComponent_ = false;
 };

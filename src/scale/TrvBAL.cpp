@@ -24,8 +24,9 @@ TTrvBAL::TTrvBAL(TComponent* AOwner, std::unique_ptr<CommPort> port) : TTrvCompo
   fsDevice->Serial->SetDeadlockTimeout(1000);
   // Without a limit, a reception that waits for a line end keeps gathering for as long as bytes
   // come (each packet restarts its time-out): a scale that streams without CR would make it
-  // grow without bound. Over the limit the reception fails, and the driver reads -9.
-  fsDevice->Serial->SetMaxLineLength(kMaxAnswerLine);
+  // grow without bound. A line not ended within the limit fails the reception, and the driver
+  // reads -9; complete lines that a streaming scale queued beyond it are read one by one.
+  fsDevice->Serial->SetLineSearchLimit(kMaxAnswerLine);
 
   fsTimer = std::make_unique<TTimer>(this);
   fsTimer->SetEnabled(false);

@@ -304,12 +304,10 @@ TransferOutcome CommPortPosix::Write(const char* data, int length, int deadlockM
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN) return FailTransfer(errno);
     const int remaining = Remaining(deadline);
-    if (remaining == 0) {
-      // The deadlock time-out aborts the write: what did not go out is dropped, as a cancelled
-      // overlapped write drops it.
-      ::ioctl(fd_, TCFLSH, TCOFLUSH);
-      return TransferOutcome::TimedOut;
-    }
+    // The deadlock time-out aborts the write: the rest of the block is never handed over, as a
+    // cancelled overlapped write drops it. What the terminal took goes out and is counted;
+    // flushing the output queue here would discard counted bytes.
+    if (remaining == 0) return TransferOutcome::TimedOut;
     const int revents = PollFor(POLLOUT, remaining);
     if (revents < 0) return TransferOutcome::Failed;
     if ((revents & kHangUp) != 0) return FailTransfer(EIO);

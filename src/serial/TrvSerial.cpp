@@ -572,6 +572,14 @@ int TTrvSerial::FindTerminator(Bytes& gathered, size_t searchFrom, const Bytes& 
   return std::max(position, 0);
 }
 
+bool TTrvSerial::LineOverLimit(size_t gathered, int position) const {
+  // Signed arithmetic: a negative MaxLineLength is a limit every reception passes, not "none".
+  const auto count = static_cast<int64_t>(gathered);
+  if (FMaxLineLength != 0 && count > FMaxLineLength) return true;
+  const int64_t line = position > 0 ? position - 1 : count;
+  return FLineSearchLimit > 0 && line > FLineSearchLimit;
+}
+
 Bytes TTrvSerial::RecvTerminated(int timeout, const Bytes& terminator) {
   if (IoNotReady()) return {};
   SetSerialError(0);
@@ -587,7 +595,7 @@ Bytes TTrvSerial::RecvTerminated(int timeout, const Bytes& terminator) {
     gathered += RecvPacketKeeping(gathered, timeout);
     if (FLastError != 0) break;
     position = FindTerminator(gathered, searchFrom, terminator, lineEndMode, terminatorLength);
-    if (FMaxLineLength != 0 && gathered.size() > static_cast<size_t>(FMaxLineLength)) {
+    if (LineOverLimit(gathered.size(), position)) {
       SetSerialError(kMaxBuffer);
       break;
     }

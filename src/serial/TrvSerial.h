@@ -159,6 +159,12 @@ class TTrvSerial {
   void SetTestCTS(bool value) { FTestCTS = value; }
   int MaxLineLength() const { return FMaxLineLength; }
   void SetMaxLineLength(int value) { FMaxLineLength = value; }
+  // The longest line RecvTerminated looks for its terminator in: a line longer than this, or as
+  // many bytes gathered without a terminator, end the call with 9996. Unlike MaxLineLength it
+  // does not count the bytes after the terminator, so a burst of complete lines is read line by
+  // line. 0 or less: no limit.
+  int LineSearchLimit() const { return FLineSearchLimit; }
+  void SetLineSearchLimit(int value) { FLineSearchLimit = value; }
   int DeadlockTimeout() const { return FDeadlockTimeout; }
   void SetDeadlockTimeout(int value) { FDeadlockTimeout = value; }
   bool LinuxLock() const { return FLinuxLock; }
@@ -217,6 +223,9 @@ class TTrvSerial {
   Bytes Gather(size_t length, int timeout);
   // Position (from 1) of the line's terminator in gathered, 0 when none yet; in line-end mode
   // also drops the second half of a line end split across calls.
+  // Whether a reception by terminator has gathered more than its limits allow; position is
+  // where the terminator was found (1-based), 0 when it was not.
+  bool LineOverLimit(size_t gathered, int position) const;
   int FindTerminator(Bytes& gathered, size_t searchFrom, const Bytes& terminator, bool lineEndMode,
                      size_t& terminatorLength);
 
@@ -249,6 +258,7 @@ class TTrvSerial {
   bool FLastCR = false;
   bool FLastLF = false;
   int FMaxLineLength = 0;
+  int FLineSearchLimit = 0;
   int FMaxBlockLength = kDefaultMaxBlockLength;
   bool FLinuxLock = true;
   int FMaxSendBandwidth = 0;

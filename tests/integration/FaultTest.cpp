@@ -16,7 +16,11 @@
 // After windows.h: the process memory counters.
 #include <psapi.h>
 #else
+#include <poll.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include "Pseudoterminal.h"
 #endif
 
 #include <algorithm>
@@ -32,6 +36,7 @@
 #include <vector>
 
 #include "PtyTestSupport.h"
+#include "device/TrvDevice.h"
 #include "platform/Timer.h"
 #include "platform/TimerQueue.h"
 #include "platform/Wine.h"
@@ -500,6 +505,49 @@ TEST_F(FaultLineTest, ASecondProcessIsRefusedWithTheBusyCodeAndTheFirstKeepsRead
   EXPECT_FALSE(reading.raised) << reading.failure;
   EXPECT_DOUBLE_EQ(reading.weight, 2.5);
 }
+
+// ---- What the owner and the line are left with -----------------------------------------------
+
+TEST_F(FaultLineTest, AnOwnerTakesItsDeviceAndTheDevicesPortWithIt) {
+  auto owner = std::make_unique<TComponent>(nullptr);
+  auto* device = new TTrvDevice(owner.get());  // freed by its owner, not here
+  device->SetPorta(port_);
+  device->Ativar();
+  ASSERT_TRUE(device->Serial->InstanceActive());
+  owner.reset();
+  // Natively a port still open would refuse this with the busy code.
+  TTrvSerial again;
+  again.Connect(port_);
+  EXPECT_EQ(again.LastError(), 0) << TTrvSerial::GetErrorDesc(again.LastError());
+}
+
+#ifndef _WIN32
+// Every byte that a send cut by its deadlock time-out counts reaches the far end, and no more.
+TEST(SendTimeOutTest, ACutSendCountsExactlyWhatTheFarEndReceives) {
+  tools::Pseudoterminal line;
+  ASSERT_TRUE(line.Open()) << line.Error();
+  TTrvSerial serial;
+  serial.Connect(line.SlavePath());
+  ASSERT_EQ(serial.LastError(), 0) << serial.LastErrorDesc();
+  serial.SetDeadlockTimeout(300);
+  // Nobody reads the far end while the send runs, so the terminal's queues fill and it stalls.
+  const Bytes block(kMegabyte, 'x');
+  const int sent = serial.SendBuffer(block.data(), static_cast<int>(block.size()));
+  EXPECT_EQ(serial.LastError(), 9997);
+  ASSERT_GT(sent, 0);
+  ASSERT_LT(static_cast<size_t>(sent), block.size());
+
+  size_t received = 0;
+  char chunk[65536];
+  pollfd entry{line.MasterFd(), POLLIN, 0};
+  while (::poll(&entry, 1, 300) == 1) {
+    const ssize_t n = ::read(line.MasterFd(), chunk, sizeof chunk);
+    if (n <= 0) break;
+    received += static_cast<size_t>(n);
+  }
+  EXPECT_EQ(received, static_cast<size_t>(sent));
+}
+#endif
 
 // ---- A long burst of unsolicited answers while monitoring ----------------------------------
 

@@ -171,6 +171,18 @@ TEST_F(DeviceTest, ALinkToASerialDeviceIsASerialPort) {
   device_.SetPorta(link.string() + "-missing");
   EXPECT_EQ(device_.Kind(), TTrvDevice::PortKind::File);
 }
+
+TEST_F(DeviceTest, ANameOfBothKindsIsOpenedAsSerialButAlwaysReady) {
+  // A link in the working folder whose name also reads as a DLL/USB port: opening takes it for
+  // a serial port, the readiness test for a DLL/USB port, which is ready even while closed.
+  const std::string link = "USBLINK-travinel-device-test";
+  std::filesystem::remove(link);
+  std::filesystem::create_symlink("/dev/tty", link);
+  device_.SetPorta(link);
+  EXPECT_EQ(device_.Kind(), TTrvDevice::PortKind::Serial);
+  EXPECT_TRUE(device_.EmLinha(1));
+  std::filesystem::remove(link);
+}
 #endif
 
 TEST_F(DeviceTest, TimeOutIsAtLeastOneSecondAndSetsTheDeadlock) {

@@ -66,7 +66,7 @@ TEST_F(FormTest, ANewFormIsUnconfigured) {
   EXPECT_EQ(form_.ModBal(), 0);
   EXPECT_EQ(form_.UsrBal(), 0);
   EXPECT_EQ(form_.PesoLido(), 0.0);
-  EXPECT_EQ(WeightBox(), "");
+  EXPECT_EQ(WeightBox(), "0.00");  // as the form's window starts it
   EXPECT_FALSE(form_.timePeso().Enabled());
   EXPECT_EQ(form_.timePeso().Interval(), 3000u);
   EXPECT_TRUE(form_.balanca().MonitorarBalanca());

@@ -156,6 +156,13 @@ TEST_F(LucasTecTest, AFifthLineStaysForTheNextReceptionUntilThePurge) {
   EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 2);
 }
 
+TEST_F(LucasTecTest, ABurstBeyondTheLineLimitIsReadLineByLine) {
+  const Bytes lines = Lines({net15_, net15_, net15_, net15_});
+  AnswerWith({lines + Bytes(4097 - lines.size(), ' ')});
+  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 1.5);
+  EXPECT_EQ(scale_.UltimaResposta(), net15_);
+}
+
 TEST_F(LucasTecTest, ASilentScaleIsAReadFailureWithTheTimeOutMessage) {
   // The pause, then the full time-out.
   ExpectASilentScaleIsAReadFailure(ENQ, 2200, kTimeoutMessage);

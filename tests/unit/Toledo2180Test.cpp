@@ -170,6 +170,15 @@ TEST_F(Toledo2180Test, LeftOverLinesArePurgedByTheNextRequest) {
   EXPECT_EQ(requests_, 2u);
 }
 
+TEST_F(Toledo2180Test, ABurstBeyondTheLineLimitIsReadLineByLine) {
+  // A streaming scale's queue: five good lines, then more than the scale's 4096-byte line limit
+  // in all. The lines end well within the limit, so they are read; the rest waits.
+  const Bytes burst = FiveTimes("001234");
+  AnswerWith({burst + Bytes(4097 - burst.size(), 'x')});
+  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 123.4);
+  EXPECT_EQ(scale_.UltimaResposta(), "P`001234  ");
+}
+
 TEST_F(Toledo2180Test, UnsolicitedLinesAreParsedAlike) {
   port_->ArriveAt(clock_.Milliseconds(), FiveTimes("000500"));
   scale_.BAL().LeSerial(500);

@@ -313,6 +313,8 @@ TEST(SerialErrorText, PlatformCodesHaveTheSystemTextTrimmed) {
   ASSERT_FALSE(text.empty());
   EXPECT_NE(text.back(), '.');
   EXPECT_GT(static_cast<unsigned char>(text.back()), 32);
+  // A code the system has no text for is described by nothing, not by a made-up text.
+  EXPECT_EQ(TTrvSerial::GetErrorDesc(123456), "");
 }
 
 TEST(SerialErrorText, ExceptionCarriesCodeAndText) {

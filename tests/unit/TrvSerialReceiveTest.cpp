@@ -222,6 +222,27 @@ TEST_F(SerialReceive, OverlongLinesStopTheReception) {
   EXPECT_EQ(serial_.RecvTerminated(500, "\r"), "12");
   EXPECT_EQ(serial_.LastError(), 9996);
   EXPECT_EQ(serial_.LineBuffer(), "456789ABC");
+
+  // A negative limit is passed by every line, not taken for "no limit".
+  serial_.Purge();
+  serial_.SetMaxLineLength(-1);
+  port_->ArriveAt(Now(), "abc\r");
+  EXPECT_EQ(serial_.RecvTerminated(500, "\r"), "abc");
+  EXPECT_EQ(serial_.LastError(), 9996);
+}
+
+TEST_F(SerialReceive, TheLineSearchLimitBoundsOnlyTheLineItself) {
+  serial_.SetLineSearchLimit(4);
+  // Bytes after a terminator found within the limit do not count: the line is read, the rest
+  // waits for the next call.
+  port_->ArriveAt(Now(), "12\r456789ABC");
+  EXPECT_EQ(serial_.RecvTerminated(500, "\r"), "12");
+  EXPECT_EQ(serial_.LastError(), 0);
+  EXPECT_EQ(serial_.LineBuffer(), "456789ABC");
+  // Without a terminator within the limit the reception stops; the bytes stay.
+  EXPECT_EQ(serial_.RecvTerminated(500, "\r"), "");
+  EXPECT_EQ(serial_.LastError(), 9996);
+  EXPECT_EQ(serial_.LineBuffer(), "456789ABC");
 }
 
 TEST_F(SerialReceive, LineEndModeTakesAnyLineEndOnce) {
