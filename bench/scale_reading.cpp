@@ -22,8 +22,8 @@
 
 #include <thread>
 
-#include "Pseudoterminal.h"
 #include "ScaleSimulator.h"
+#include "testing/Pseudoterminal.h"
 #endif
 
 #include <algorithm>

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "FarEndWrite.h"
-#include "Pseudoterminal.h"
 #include "serial/TrvSerial.h"
+#include "testing/Pseudoterminal.h"
 
 namespace {
 

@@ -38,9 +38,9 @@
 #include <vector>
 
 #include "FarEndWrite.h"
-#include "Pseudoterminal.h"
 #include "PtyStandIn.h"
 #include "serial/TrvSerial.h"
+#include "testing/Pseudoterminal.h"
 
 extern char** environ;
 

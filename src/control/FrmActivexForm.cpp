@@ -14,8 +14,7 @@ const char kConfigurationError[] = "Erro na configuração, ou balança desligad
 
 }  // namespace
 
-TFfrmActivexForm::TFfrmActivexForm(TComponent* owner, FormControls controls,
-                                   std::unique_ptr<CommPort> port)
+TFfrmActivexForm::TFfrmActivexForm(TComponent* owner, FormControls controls, ScalePort port)
     : TComponent(owner), controls_(controls) {
   PortName = [](int number) { return "com" + std::to_string(number); };
   controls_.chkBalanca.OnClick = [this] { chkBalancaClick(); };
@@ -171,22 +170,19 @@ void TFfrmActivexForm::balancaLePeso(double Peso, const Bytes&) {
 bool TFfrmActivexForm::StatusOfCode(double weight, std::string& text) {
   // Truncated toward zero to a 32-bit code; a value beyond that range is no code at all.
   if (!(weight > -2147483649.0 && weight < 2147483648.0)) return false;
-  switch (static_cast<int32_t>(weight)) {
-    case -10:
-      text = "Sobrepeso.";
-      return true;
-    case -2:
-      text = "Peso Negativo.";
-      return true;
-    case -1:
-      text = "Peso Instavel Aguarde Nova Leitura";
-      return true;
-    case 0:
-      text = "Coloque o Objeto sobre a Balança!";
-      return true;
-    default:
-      return false;
+  const double code = static_cast<int32_t>(weight);
+  if (code == weight_code::kOverload) {
+    text = "Sobrepeso.";
+  } else if (code == weight_code::kNegative) {
+    text = "Peso Negativo.";
+  } else if (code == weight_code::kUnstable) {
+    text = "Peso Instavel Aguarde Nova Leitura";
+  } else if (code == weight_code::kNoWeight) {
+    text = "Coloque o Objeto sobre a Balança!";
+  } else {
+    return false;
   }
+  return true;
 }
 
 void TFfrmActivexForm::LerPeso() {

@@ -10,7 +10,6 @@
 #include "platform/TComponent.h"
 #include "platform/Timer.h"
 #include "scale/TrvBAL.h"
-#include "serial/CommPort.h"
 
 namespace trv {
 
@@ -21,8 +20,7 @@ namespace trv {
 class TFfrmActivexForm : public TComponent {
  public:
   // port: the serial port of the scale; the operating system's when null.
-  TFfrmActivexForm(TComponent* owner, FormControls controls,
-                   std::unique_ptr<CommPort> port = nullptr);
+  TFfrmActivexForm(TComponent* owner, FormControls controls, ScalePort port = nullptr);
   ~TFfrmActivexForm() override;
 
   // Handlers of the form's controls, timer and scale.
@@ -69,7 +67,6 @@ class TFfrmActivexForm : public TComponent {
   // The host connected its event sink (or disconnected it, with null). The first connection
   // with a sink runs the form's creation event, so the host receives OnCreate once.
   void EventSinkChanged(std::shared_ptr<FormEventSink> sink);
-  const std::shared_ptr<FormEventSink>& FEvents() const { return events_; }
 
   // The form's own events, raised by its window.
   std::function<void()> OnActivate;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/Exception.h"
+#include "platform/Library.h"
 #include "platform/SystemError.h"
 #include "platform/TextWin32.h"
 
@@ -25,13 +26,8 @@ SIZE OuterSize(DWORD style, int width, int height) {
   return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
-HINSTANCE ThisModule() {
-  // The module holding this code: the program, or the control's DLL.
-  HMODULE module = nullptr;
-  GetModuleHandleExW(
-      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-      reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-  return module;
+HINSTANCE ThisInstance() {
+  return static_cast<HINSTANCE>(platform::ThisModule());
 }
 
 void RegisterWindowClass(WNDPROC procedure) {
@@ -39,7 +35,7 @@ void RegisterWindowClass(WNDPROC procedure) {
   windowClass.cbSize = sizeof windowClass;
   windowClass.style = CS_DBLCLKS;
   windowClass.lpfnWndProc = procedure;
-  windowClass.hInstance = ThisModule();
+  windowClass.hInstance = ThisInstance();
   windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
   windowClass.lpszClassName = Win32FormWindow::kClassName;
@@ -55,8 +51,7 @@ HFONT CreateTahoma(int height) {
 
 }  // namespace
 
-Win32FormWindow::Win32FormWindow(HWND parent, int width, int height,
-                                 std::unique_ptr<CommPort> port) {
+Win32FormWindow::Win32FormWindow(HWND parent, int width, int height, ScalePort port) {
   RegisterWindowClass(&Win32FormWindow::WindowProc);
   formFont_ = CreateTahoma(kFormFontHeight);
   labelFont_ = CreateTahoma(kLabelFontHeight);
@@ -67,7 +62,7 @@ Win32FormWindow::Win32FormWindow(HWND parent, int width, int height,
   const SIZE outer = OuterSize(style, width, height);
   const int position = parent != nullptr ? 0 : CW_USEDEFAULT;
   window_ = CreateWindowExW(kExStyle, kClassName, L"FfrmActivexForm", style, position, position,
-                            outer.cx, outer.cy, parent, nullptr, ThisModule(), this);
+                            outer.cx, outer.cy, parent, nullptr, ThisInstance(), this);
   if (window_ == nullptr) {
     const auto code = static_cast<int>(GetLastError());
     DeleteObject(formFont_);
@@ -123,7 +118,7 @@ HWND Win32FormWindow::CreateControl(const wchar_t* windowClass, const wchar_t* t
                                     ControlId id, HFONT font) {
   HWND control =
       CreateWindowExW(exStyle, windowClass, text, WS_CHILD | style, x, y, width, height, window_,
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisModule(), nullptr);
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisInstance(), nullptr);
   if (control == nullptr) {
     const auto code = static_cast<int>(GetLastError());
     DestroyWindow(window_);
@@ -140,8 +135,9 @@ void Win32FormWindow::CreateControls() {
   // Created in tab order (Button1, txtPeso, chkBalanca), then the controls that take no focus.
   CreateControl(L"BUTTON", L"Imprimir", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 227, 141, 67,
                 25, kPrintButton, formFont_);
-  HWND edit = CreateControl(L"EDIT", platform::Utf8ToWide(kInitialWeightText).c_str(), WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL,
-                            WS_EX_CLIENTEDGE, 59, 148, 96, 20, kWeightBox, formFont_);
+  HWND edit = CreateControl(L"EDIT", platform::Utf8ToWide(kInitialWeightText).c_str(),
+                            WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 59, 148,
+                            96, 20, kWeightBox, formFont_);
   HWND box = CreateControl(L"BUTTON", L"Habilitar Balança", WS_VISIBLE | WS_TABSTOP | BS_CHECKBOX,
                            0, 12, 23, 99, 18, kEnableBox, formFont_);
   HWND label = CreateControl(L"STATIC", L"", WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 12, 6,

@@ -9,7 +9,6 @@
 #include "control/Win32Edit.h"
 #include "control/Win32Label.h"
 #include "control/Win32MessageBoxes.h"
-#include "serial/CommPort.h"
 
 namespace trv {
 
@@ -42,7 +41,7 @@ class Win32FormWindow {
   // show the controls that lie outside it. port: the scale's serial port (the system's when
   // null). Raises Exception when the window cannot be created.
   explicit Win32FormWindow(HWND parent = nullptr, int width = kWidth, int height = kHeight,
-                           std::unique_ptr<CommPort> port = nullptr);
+                           ScalePort port = nullptr);
   ~Win32FormWindow();
   Win32FormWindow(const Win32FormWindow&) = delete;
   Win32FormWindow& operator=(const Win32FormWindow&) = delete;

@@ -1,7 +1,6 @@
 #include "device/TrvDevice.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "device/TrvBase.h"
 #include "platform/Clock.h"
@@ -26,27 +25,11 @@ bool StartsWith(const std::string& text, std::string_view prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-// Without the characters of code 32 or below at both ends.
-std::string Trim(const std::string& text) {
-  auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-  const auto first = std::find_if_not(text.begin(), text.end(), blank);
-  const auto last = std::find_if_not(text.rbegin(), text.rend(), blank).base();
-  return first < last ? std::string(first, last) : std::string();
-}
-
-// An optional sign followed by decimal digits, fitting 32 bits; false for anything else.
-bool ParseInteger(const std::string& text, int& value) {
-  std::string_view digits(text);
-  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
-  if (digits.empty() || digits.front() == '+') return false;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  return error == std::errc() && end == digits.data() + digits.size();
-}
-
 // The integer value of keyword in text, or fallback when it is missing or not an integer.
 int IntegerParam(const std::string& text, const std::string& keyword, int fallback) {
   int value = 0;
-  return ParseInteger(TTrvDevice::ParamValue(text, keyword), value) ? value : fallback;
+  return platform::ParseWholeInteger(TTrvDevice::ParamValue(text, keyword), value) ? value
+                                                                                   : fallback;
 }
 
 // base + step, held within the 32-bit range.
@@ -361,21 +344,22 @@ std::string TTrvDevice::ParamsString() const {
   if (fsHardFlow) text += " HARDFLOW";
   if (fsSoftFlow) text += " SOFTFLOW";
   if (MaxBandwidth() > 0) text += " MAXBANDWIDTH=" + std::to_string(MaxBandwidth());
-  return Trim(text);
+  return platform::Trim(text);
 }
 
 std::string TTrvDevice::ParamValue(const std::string& text, const std::string& keyword) {
   constexpr size_t kLongestValue = 200;
   const size_t position = text.find(keyword);
   if (position == std::string::npos) return "";
-  std::string value = Trim(text.substr(position + keyword.size(), kLongestValue));
-  if (!value.empty() && value.front() == '=') value = Trim(value.substr(1, kLongestValue));
-  return Trim(value.substr(0, value.find(' ')));
+  std::string value = platform::Trim(text.substr(position + keyword.size(), kLongestValue));
+  if (!value.empty() && value.front() == '=')
+    value = platform::Trim(value.substr(1, kLongestValue));
+  return platform::Trim(value.substr(0, value.find(' ')));
 }
 
 void TTrvDevice::SetParamsString(const std::string& value) {
   SetDefaultValues();
-  ApplyParams(Trim(platform::AsciiUpper(value)));
+  ApplyParams(platform::Trim(platform::AsciiUpper(value)));
 }
 
 void TTrvDevice::ApplyParams(const std::string& text) {

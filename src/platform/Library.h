@@ -11,4 +11,8 @@ void* LoadLibraryByName(const std::string& name);
 // The address of an exported function of a loaded library; null when it has none by that name.
 void* FindLibraryFunction(void* library, const std::string& function);
 
+// The module that holds this code: the program itself, or the library (the control's DLL) that
+// it was linked into. Windows only (an HMODULE); window classes and windows are registered for it.
+void* ThisModule();
+
 }  // namespace trv::platform

@@ -14,4 +14,12 @@ void* FindLibraryFunction(void* library, const std::string& function) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), function.c_str()));
 }
 
+void* ThisModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCWSTR>(&ThisModule), &module);
+  return module;
+}
+
 }  // namespace trv::platform

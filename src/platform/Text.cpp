@@ -1,5 +1,7 @@
 #include "platform/Text.h"
 
+#include <charconv>
+
 #include <array>
 #include <cstdint>
 
@@ -127,6 +129,21 @@ std::string Utf16ToUtf8(const std::u16string& text) {
     AppendUtf8(out, c);
   }
   return out;
+}
+
+std::string Trim(std::string_view text) {
+  size_t first = 0;
+  size_t last = text.size();
+  while (first < last && static_cast<unsigned char>(text[first]) <= 32) ++first;
+  while (last > first && static_cast<unsigned char>(text[last - 1]) <= 32) --last;
+  return std::string(text.substr(first, last - first));
+}
+
+bool ParseWholeInteger(std::string_view text, int& value) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty() || text.front() == '+') return false;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size();
 }
 
 std::string AsciiUpper(std::string text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/Bytes.h"
 
@@ -20,5 +21,12 @@ std::string Utf16ToUtf8(const std::u16string& text);
 
 // Upper case of the ASCII letters a to z only; every other byte is kept.
 std::string AsciiUpper(std::string text);
+
+// Without the characters of code 32 or below at both ends.
+std::string Trim(std::string_view text);
+
+// An optionally signed decimal integer that fills the whole text and fits 32 bits; false for
+// anything else (an empty text, stray characters or blanks, a value that does not fit).
+bool ParseWholeInteger(std::string_view text, int& value);
 
 }  // namespace trv::platform

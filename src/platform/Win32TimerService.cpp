@@ -1,16 +1,14 @@
 #include "platform/Win32TimerService.h"
 
+#include "platform/Library.h"
+
 namespace trv::platform {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"TravinelTimerWindow";
 
-HINSTANCE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(
-      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-      reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-  return module;
+HINSTANCE ThisInstance() {
+  return static_cast<HINSTANCE>(ThisModule());
 }
 
 }  // namespace
@@ -19,11 +17,11 @@ Win32TimerService::Win32TimerService() {
   WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = &Win32TimerService::WindowProc;
-  windowClass.hInstance = ThisModule();
+  windowClass.hInstance = ThisInstance();
   windowClass.lpszClassName = kWindowClass;
   RegisterClassExW(&windowClass);  // fails harmlessly when already registered
   window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                            ThisModule(), nullptr);
+                            ThisInstance(), nullptr);
   SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/Locale.h"
+#include "platform/Text.h"
 
 namespace trv {
 namespace {
@@ -90,11 +91,7 @@ bool ScaleNumbers::TryToDecimal(const std::string& text, double& value) {
 }
 
 std::string ScaleNumbers::Trim(const std::string& text) {
-  size_t first = 0;
-  size_t last = text.size();
-  while (first < last && static_cast<unsigned char>(text[first]) <= 32) ++first;
-  while (last > first && static_cast<unsigned char>(text[last - 1]) <= 32) --last;
-  return text.substr(first, last - first);
+  return platform::Trim(text);
 }
 
 bool ScaleNumbers::ContainsDecimalSeparator(const std::string& text) {

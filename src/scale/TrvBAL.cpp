@@ -16,7 +16,7 @@ constexpr int kMaxAnswerLine = 4096;
 
 }  // namespace
 
-TTrvBAL::TTrvBAL(TComponent* AOwner, std::unique_ptr<CommPort> port) : TTrvComponent(AOwner) {
+TTrvBAL::TTrvBAL(TComponent* AOwner, ScalePort port) : TTrvComponent(AOwner) {
   fsDevice = std::make_unique<TTrvDevice>(this, std::move(port));
   fsDevice->SetName("TrvDevice");
   fsDevice->SetSubComponent(true);

@@ -24,6 +24,10 @@ enum TTrvBALModelo : uint8_t {
   balDigitron,
 };
 
+// The serial port a scale component reads through: a scripted one in tests, or null for the
+// operating system's port. Layers above the scale name it by this name alone.
+using ScalePort = std::unique_ptr<CommPort>;
+
 // The weight event: a weight in kg or a weight code, and the raw answer it came from.
 using TTrvBALLePeso = std::function<void(double Peso, const Bytes& Resposta)>;
 
@@ -33,7 +37,7 @@ using TTrvBALLePeso = std::function<void(double Peso, const Bytes& Resposta)>;
 class TTrvBAL : public TTrvComponent {
  public:
   // port: the serial port of the device; the operating system's when null.
-  explicit TTrvBAL(TComponent* AOwner, std::unique_ptr<CommPort> port = nullptr);
+  explicit TTrvBAL(TComponent* AOwner, ScalePort port = nullptr);
   ~TTrvBAL() override;
 
   void Ativar();

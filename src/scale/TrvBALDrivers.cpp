@@ -1,6 +1,5 @@
 #include "scale/TrvBALDrivers.h"
 
-#include "scale/TrvBAL.h"
 #include "scale/TrvBALDigitron.h"
 #include "scale/TrvBALFilizola.h"
 #include "scale/TrvBALLucasTec.h"

@@ -1,27 +1,18 @@
 #include "serial/TrvSerial.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 
 #include "platform/Clock.h"
 #include "platform/SystemError.h"
+#include "platform/Text.h"
 #include "serial/TrvSerialUtil.h"
 
 namespace trv {
 namespace {
 
 using namespace serial_error;
-
-// Reads an optionally signed decimal integer that fills the whole text; false otherwise
-// (empty text, stray characters, a value that does not fit).
-bool ParseWholeInteger(std::string_view text, int& value) {
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty() || text.front() == '+') return false;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size();
-}
 
 bool StartsWithUpper(const std::string& text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
@@ -91,11 +82,11 @@ void TTrvSerial::ParsePortNumber(const std::string& name) {
   FComNr = -1;
   int number = 0;
   if (StartsWithUpper(name, "COM")) {
-    if (!ParseWholeInteger(std::string_view(name).substr(3), number)) number = 0;
+    if (!platform::ParseWholeInteger(std::string_view(name).substr(3), number)) number = 0;
     FComNr = number == INT32_MIN ? INT32_MAX : number - 1;
   }
   if (StartsWithUpper(name, "/DEV/TTYS")) {
-    FComNr = ParseWholeInteger(std::string_view(name).substr(9), number) ? number : -2;
+    FComNr = platform::ParseWholeInteger(std::string_view(name).substr(9), number) ? number : -2;
   }
 }
 

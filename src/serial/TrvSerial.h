@@ -250,6 +250,8 @@ class TTrvSerial {
   bool FRaiseExcept = false;
   int FRecvBuffer = 4096;
   uint32_t FModemWord = 0;
+  // RTS raised around each write by this class itself: the old Windows family's way, never used
+  // on the platforms this code runs on, where the driver toggles RTS (EnableRTSToggle).
   bool FRTSToggle = false;
   int FDeadlockTimeout = 30000;
   bool FInstanceActive = false;
@@ -270,6 +272,7 @@ class TTrvSerial {
   int FAtTimeout = 1000;
   bool FInterPacketTimeout = true;
   int FComNr = -1;
+  // The UART's I/O address on the old Windows family; no platform here gives one, so it stays 0.
   uint16_t FPortAddr = 0;
   Dcb FDCB{};
 };

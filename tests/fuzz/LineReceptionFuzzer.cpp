@@ -8,9 +8,9 @@
 #include <memory>
 
 #include "FuzzInput.h"
-#include "platform/ManualClock.h"
-#include "serial/CommPortFake.h"
 #include "serial/TrvSerial.h"
+#include "testing/CommPortFake.h"
+#include "testing/ManualClock.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 
 #include "FuzzInput.h"
 #include "platform/Locale.h"
-#include "platform/ManualClock.h"
 #include "platform/TimerQueue.h"
 #include "scale/TrvBAL.h"
-#include "serial/CommPortFake.h"
+#include "testing/CommPortFake.h"
+#include "testing/ManualClock.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   trv::testing::FuzzInput input(data, size);

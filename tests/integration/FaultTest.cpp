@@ -20,7 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "Pseudoterminal.h"
+#include "testing/Pseudoterminal.h"
 #endif
 
 #include <algorithm>
@@ -39,9 +39,9 @@
 #include "device/TrvDevice.h"
 #include "platform/Timer.h"
 #include "platform/TimerQueue.h"
-#include "platform/Wine.h"
 #include "scale/TrvBAL.h"
 #include "serial/TrvSerial.h"
+#include "testing/Wine.h"
 
 namespace trv {
 namespace {

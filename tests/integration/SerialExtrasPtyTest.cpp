@@ -15,10 +15,10 @@
 
 #include "PtyTestSupport.h"
 #include "device/TrvDevice.h"
-#include "platform/Wine.h"
-#include "serial/MemoryByteStream.h"
 #include "serial/SerialPortList.h"
 #include "serial/TrvSerial.h"
+#include "testing/MemoryByteStream.h"
+#include "testing/Wine.h"
 
 namespace trv {
 namespace {

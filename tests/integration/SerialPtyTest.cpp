@@ -11,9 +11,9 @@
 #include <string>
 
 #include "PtyTestSupport.h"
-#include "platform/Wine.h"
 #include "serial/ETrvSerialError.h"
 #include "serial/TrvSerial.h"
+#include "testing/Wine.h"
 
 namespace trv {
 namespace {

@@ -1,4 +1,4 @@
-#include "Pseudoterminal.h"
+#include "testing/Pseudoterminal.h"
 
 #include <fcntl.h>
 #include <poll.h>

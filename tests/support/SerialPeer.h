@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string>
 
-#include "Pseudoterminal.h"
+#include "testing/Pseudoterminal.h"
 
 namespace trv::test {
 

@@ -7,9 +7,9 @@
 #include "CommandLoop.h"
 #include "ExitCodes.h"
 #include "WeighingSession.h"
-#include "platform/ManualClock.h"
 #include "platform/TimerQueue.h"
-#include "serial/CommPortFake.h"
+#include "testing/CommPortFake.h"
+#include "testing/ManualClock.h"
 
 namespace trv::cli {
 namespace {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "device/TrvDevice.h"
-#include "platform/ManualClock.h"
-#include "serial/CommPortFake.h"
+#include "testing/CommPortFake.h"
+#include "testing/ManualClock.h"
 
 namespace trv {
 namespace {

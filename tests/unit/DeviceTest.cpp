@@ -6,9 +6,10 @@
 #include <sstream>
 
 #include "device/TrvDevice.h"
-#include "platform/ManualClock.h"
 #include "platform/OutputFile.h"
-#include "serial/CommPortFake.h"
+#include "testing/CommPortFake.h"
+#include "testing/ExceptionMessage.h"
+#include "testing/ManualClock.h"
 
 namespace trv {
 namespace {
@@ -23,17 +24,6 @@ class DeviceTest : public ::testing::Test {
     auto port = std::make_unique<CommPortFake>(clock_);
     port_ = port.get();
     return port;
-  }
-
-  // The message of the exception that `action` raises; empty when it raises none.
-  template <typename Action>
-  static std::string MessageOf(Action action) {
-    try {
-      action();
-    } catch (const Exception& e) {
-      return e.what();
-    }
-    return "";
   }
 
   platform::ManualClock clock_{5000};

@@ -5,9 +5,9 @@
 #include "control/FrmActivexForm.h"
 #include "control/HeadlessControls.h"
 #include "platform/Locale.h"
-#include "platform/ManualClock.h"
 #include "platform/TimerQueue.h"
-#include "serial/CommPortFake.h"
+#include "testing/CommPortFake.h"
+#include "testing/ManualClock.h"
 
 namespace trv {
 namespace {

@@ -3,9 +3,9 @@
 
 #include "device/TrvBase.h"
 #include "platform/Exception.h"
-#include "platform/ManualClock.h"
 #include "platform/Text.h"
 #include "platform/TimerQueue.h"
+#include "testing/ManualClock.h"
 
 namespace trv {
 namespace {

@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "platform/Locale.h"
-#include "platform/ManualClock.h"
 #include "platform/TimerQueue.h"
 #include "scale/TrvBAL.h"
-#include "serial/CommPortFake.h"
+#include "testing/CommPortFake.h"
+#include "testing/ExceptionMessage.h"
+#include "testing/ManualClock.h"
 
 namespace trv::testing {
 
@@ -54,17 +55,6 @@ class ScaleFixture : public ::testing::Test {
     scale_.OnLePeso = [this](double peso, const Bytes& resposta) {
       readings_.push_back({peso, resposta});
     };
-  }
-
-  // The message of the exception that `action` raises; empty when it raises none.
-  template <typename Action>
-  static std::string MessageOf(Action action) {
-    try {
-      action();
-    } catch (const Exception& e) {
-      return e.what();
-    }
-    return "";
   }
 
   // How many times the port was purged since its calls were last cleared.

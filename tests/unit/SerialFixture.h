@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ManualClock.h"
-#include "serial/CommPortFake.h"
 #include "serial/TrvSerial.h"
+#include "testing/CommPortFake.h"
+#include "testing/ManualClock.h"
 
 namespace trv::testing {
 

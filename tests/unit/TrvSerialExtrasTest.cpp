@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "SerialFixture.h"
-#include "serial/MemoryByteStream.h"
 #include "serial/TrvSerialUtil.h"
+#include "testing/MemoryByteStream.h"
 
 namespace trv::testing {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/ManualClock.h"
+#include "testing/ManualClock.h"
 
 namespace trv {
 namespace {

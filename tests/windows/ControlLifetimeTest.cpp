@@ -24,6 +24,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "OcxPath.h"
+
 namespace {
 
 constexpr int kDefaultIterations = 10000;
@@ -34,18 +36,6 @@ constexpr int kWarmUp = 1000;  // the early moment the end is compared with
 constexpr DWORD kHandleMargin = 50;
 constexpr DWORD kGuiObjectMargin = 50;
 constexpr SIZE_T kPrivateMemoryMargin = 8 * 1024 * 1024;
-
-std::wstring OcxPathFromEnvironment() {
-  const char* value = std::getenv("TRAVINEL_OCX");
-  if (value == nullptr) return {};
-  std::wstring path;
-  // A Linux path is on Wine's drive Z:.
-  if (value[0] == '/') path = L"Z:";
-  for (const char* c = value; *c != '\0'; ++c) {
-    path += *c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*c));
-  }
-  return path;
-}
 
 int Iterations() {
   const char* value = std::getenv("TRAVINEL_LIFETIME_ITERATIONS");
@@ -177,7 +167,7 @@ std::string UseOneControl(IClassFactory& factory) {
 }
 
 TEST(ControlLifetimeTest, ManyControlsCreatedUsedAndReleasedLeaveNothingBehind) {
-  const std::wstring ocx = OcxPathFromEnvironment();
+  const std::wstring ocx = trv::test::OcxPath();
   if (ocx.empty()) GTEST_SKIP() << "TRAVINEL_OCX is not set (ctest sets it)";
   ComApartment apartment;
   ASSERT_TRUE(SUCCEEDED(apartment.Result()));

@@ -4,16 +4,23 @@
 
 namespace trv::test {
 
-DialogCloser::DialogCloser() : thread_([this] { Watch(); }) {}
+DialogCloser::DialogCloser(HWND watchedCheckBox)
+    : watchedCheckBox_(watchedCheckBox), thread_([this] { Watch(); }) {}
 
 DialogCloser::~DialogCloser() {
   stop_ = true;
   thread_.join();
 }
 
-std::vector<std::wstring> DialogCloser::Texts() {
+std::vector<DialogCloser::Box> DialogCloser::Boxes() {
   std::lock_guard<std::mutex> lock(mutex_);
-  return texts_;
+  return boxes_;
+}
+
+std::vector<std::wstring> DialogCloser::Texts() {
+  std::vector<std::wstring> texts;
+  for (const Box& box : Boxes()) texts.push_back(box.text);
+  return texts;
 }
 
 void DialogCloser::Watch() {
@@ -45,12 +52,43 @@ void DialogCloser::Close(HWND dialog) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (std::find(closed_.begin(), closed_.end(), dialog) != closed_.end()) return;
+  }
+  // Read outside the lock: asking the check box waits for the box's own message loop.
+  Box box = Read(dialog);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
     closed_.push_back(dialog);
-    wchar_t text[512] = {};
-    GetDlgItemTextW(dialog, 0xFFFF, text, 512);  // a message box's text is its static 0xFFFF
-    texts_.emplace_back(text);
+    boxes_.push_back(std::move(box));
   }
   PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+
+DialogCloser::Box DialogCloser::Read(HWND dialog) const {
+  Box box;
+  wchar_t text[512] = {};
+  GetDlgItemTextW(dialog, 0xFFFF, text, 512);  // a message box's text is its static 0xFFFF
+  box.text = text;
+  GetWindowTextW(dialog, text, 512);
+  box.caption = text;
+  EnumChildWindows(dialog, &DialogCloser::OnChild, reinterpret_cast<LPARAM>(&box));
+  if (watchedCheckBox_ != nullptr) {
+    box.checkBoxState = SendMessageW(watchedCheckBox_, BM_GETCHECK, 0, 0);
+  }
+  return box;
+}
+
+// Notes the box's icon, when it shows one, and whether it is the error icon.
+BOOL CALLBACK DialogCloser::OnChild(HWND child, LPARAM context) {
+  auto* box = reinterpret_cast<Box*>(context);
+  wchar_t name[64] = {};
+  GetClassNameW(child, name, 64);
+  const LONG style = GetWindowLongW(child, GWL_STYLE);
+  if (_wcsicmp(name, L"Static") != 0 || (style & SS_TYPEMASK) != SS_ICON) return TRUE;
+  auto icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+  if (icon == nullptr) return TRUE;
+  box->anyIcon = true;
+  if (icon == LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_ERROR))) box->errorIcon = true;
+  return TRUE;
 }
 
 }  // namespace trv::test

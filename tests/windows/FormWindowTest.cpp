@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "DialogCloser.h"
 #include "control/Win32FormWindow.h"
 #include "platform/TextWin32.h"
 
@@ -60,78 +61,10 @@ void PumpFor(DWORD milliseconds, const std::function<bool()>& done = {}) {
   }
 }
 
-// Closes the message boxes that this thread opens while it lives, and records them. A thread
-// timer does it: its ticks are delivered by the box's own modal loop, so a test that reaches a
-// box never waits for a user.
-class BoxCloser {
- public:
-  struct Box {
-    std::string text;
-    std::string caption;
-    bool errorIcon = false;
-    bool anyIcon = false;
-    LRESULT enableBoxState = -1;  // the check box's mark while the box was open
-  };
-
-  explicit BoxCloser(HWND enableBox = nullptr) : enableBox_(enableBox) {
-    active_ = this;
-    timer_ = SetTimer(nullptr, 0, 25, &BoxCloser::OnTimer);
-  }
-  ~BoxCloser() {
-    KillTimer(nullptr, timer_);
-    active_ = nullptr;
-  }
-  BoxCloser(const BoxCloser&) = delete;
-  BoxCloser& operator=(const BoxCloser&) = delete;
-
-  const std::vector<Box>& Boxes() const { return boxes_; }
-
- private:
-  static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
-    if (active_ != nullptr) {
-      EnumThreadWindows(GetCurrentThreadId(), &BoxCloser::OnWindow,
-                        reinterpret_cast<LPARAM>(active_));
-    }
-  }
-
-  static BOOL CALLBACK OnWindow(HWND window, LPARAM context) {
-    auto* self = reinterpret_cast<BoxCloser*>(context);
-    if (ClassOf(window) != "#32770" || !IsWindowVisible(window)) return TRUE;
-    Box box;
-    wchar_t text[512] = {};
-    GetDlgItemTextW(window, 0xFFFF, text, 512);  // the box's text is the static 0xFFFF
-    box.text = WideToUtf8(text);
-    box.caption = TextOf(window);
-    EnumChildWindows(window, &BoxCloser::OnChild, reinterpret_cast<LPARAM>(&box));
-    if (self->enableBox_ != nullptr) {
-      box.enableBoxState = SendMessageW(self->enableBox_, BM_GETCHECK, 0, 0);
-    }
-    self->boxes_.push_back(box);
-    // Press OK.
-    SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(window, IDOK)));
-    return TRUE;
-  }
-
-  static BOOL CALLBACK OnChild(HWND child, LPARAM context) {
-    auto* box = reinterpret_cast<Box*>(context);
-    if (ClassOf(child) == "Static" && (StyleOf(child) & SS_TYPEMASK) == SS_ICON) {
-      auto icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
-      if (icon != nullptr) {
-        box->anyIcon = true;
-        if (icon == LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_ERROR))) {
-          box->errorIcon = true;
-        }
-      }
-    }
-    return TRUE;
-  }
-
-  static inline BoxCloser* active_ = nullptr;
-  HWND enableBox_;
-  UINT_PTR timer_ = 0;
-  std::vector<Box> boxes_;
-};
+// The text of a closed box as UTF-8, to compare with the form's texts.
+std::string Utf8(const std::wstring& text) {
+  return WideToUtf8(text);
+}
 
 TEST(FormWindow, TopLevelWindowHasTheFormsCaptionSizeAndBackground) {
   Win32FormWindow form;
@@ -292,18 +225,19 @@ TEST(FormWindow, TickingTheBoxOfAnUnconfiguredFormShowsTheErrorBoxAndDisables) {
   form.Show();
   HWND box = form.Item(Win32FormWindow::kEnableBox);
   HWND label = form.Item(Win32FormWindow::kStatusLabel);
-  BoxCloser closer(box);
+  test::DialogCloser closer(box);
 
   // The user's click: the button handles it and notifies the form's window.
   SendMessageW(box, BM_CLICK, 0, 0);
 
-  ASSERT_EQ(closer.Boxes().size(), 1u);
-  const BoxCloser::Box& shown = closer.Boxes()[0];
-  EXPECT_EQ(shown.text, "Balança não configurada.");
-  EXPECT_EQ(shown.caption, "Erro:");
+  const std::vector<test::DialogCloser::Box> boxes = closer.Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  const test::DialogCloser::Box& shown = boxes[0];
+  EXPECT_EQ(Utf8(shown.text), "Balança não configurada.");
+  EXPECT_EQ(Utf8(shown.caption), "Erro:");
   EXPECT_TRUE(shown.anyIcon);
   EXPECT_TRUE(shown.errorIcon);
-  EXPECT_EQ(shown.enableBoxState, BST_CHECKED) << "the click ticked the box before enabling";
+  EXPECT_EQ(shown.checkBoxState, BST_CHECKED) << "the click ticked the box before enabling";
 
   EXPECT_EQ(TextOf(label), "Balança Desativada");
   EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_UNCHECKED);
@@ -315,14 +249,16 @@ TEST(FormWindow, TickingTheBoxOfAnUnconfiguredFormShowsTheErrorBoxAndDisables) {
 TEST(FormWindow, ReadButtonOfAnUnconfiguredFormShowsTheConfigurationError) {
   Win32FormWindow form(nullptr, 320, 190);
   form.Show();
-  BoxCloser closer;
+  test::DialogCloser closer;
   SendMessageW(form.Item(Win32FormWindow::kReadButton), BM_CLICK, 0, 0);
 
-  ASSERT_EQ(closer.Boxes().size(), 1u);
-  const BoxCloser::Box& shown = closer.Boxes()[0];
-  EXPECT_EQ(shown.text.rfind("Erro na configuração: ", 0), 0u) << shown.text;
-  EXPECT_GT(shown.text.size(), std::string("Erro na configuração: ").size());
-  EXPECT_EQ(shown.caption, "Erro:");
+  const std::vector<test::DialogCloser::Box> boxes = closer.Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  const std::string text = Utf8(boxes[0].text);
+  EXPECT_EQ(text.rfind("Erro na configuração: ", 0), 0u) << text;
+  EXPECT_GT(text.size(), std::string("Erro na configuração: ").size());
+  EXPECT_EQ(Utf8(boxes[0].caption), "Erro:");
+  const test::DialogCloser::Box& shown = boxes[0];
   EXPECT_TRUE(shown.errorIcon);
   EXPECT_EQ(TextOf(form.Item(Win32FormWindow::kStatusLabel)), "") << "no status of its own";
   EXPECT_FALSE(form.Form().balanca().Ativo());
@@ -331,14 +267,15 @@ TEST(FormWindow, ReadButtonOfAnUnconfiguredFormShowsTheConfigurationError) {
 TEST(FormWindow, PrintButtonShowsThePlainBox) {
   Win32FormWindow form(nullptr, 320, 190);
   form.Show();
-  BoxCloser closer;
+  test::DialogCloser closer;
   SendMessageW(form.Item(Win32FormWindow::kPrintButton), BM_CLICK, 0, 0);
 
-  ASSERT_EQ(closer.Boxes().size(), 1u);
-  EXPECT_EQ(closer.Boxes()[0].text, "oi");
-  EXPECT_FALSE(closer.Boxes()[0].caption.empty()) << "the system's default caption";
-  EXPECT_NE(closer.Boxes()[0].caption, "Erro:");
-  EXPECT_FALSE(closer.Boxes()[0].anyIcon);
+  const std::vector<test::DialogCloser::Box> boxes = closer.Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(Utf8(boxes[0].text), "oi");
+  EXPECT_FALSE(boxes[0].caption.empty()) << "the system's default caption";
+  EXPECT_NE(Utf8(boxes[0].caption), "Erro:");
+  EXPECT_FALSE(boxes[0].anyIcon);
 }
 
 TEST(FormWindow, WeightBoxFocusRunsThePollingTimerThroughTheMessageLoop) {

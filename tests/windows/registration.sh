@@ -31,12 +31,8 @@ if [ ! -f "$ocx" ]; then
   exit 77
 fi
 
-# The Windows name of a file of the Linux file system: Wine's drive Z: is the root folder.
-windows_path() {
-  local absolute
-  absolute=$(realpath -m "$1")
-  printf 'Z:%s\n' "${absolute//\//\\}"
-}
+# shellcheck source=wine-paths.sh
+. "$(dirname "${BASH_SOURCE[0]}")/wine-paths.sh"
 
 wine_quiet() {
   "$wine_run" "$@" </dev/null 2>/dev/null | tr -d '\r'

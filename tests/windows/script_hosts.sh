@@ -5,16 +5,18 @@
 # Runs under tests/support/with-simulator, whose scale line is the prefix's COM7 and whose
 # control line is TRAVINEL_CONTROL_PORT (a native path: a script cannot reach a second port).
 #
-#   script_hosts.sh OCX WINE_RUN SCRIPTS_FOLDER DRIVERS_TABLE
+#   script_hosts.sh OCX WINE_RUN SCRIPTS_FOLDER DRIVERS_TABLE EXAMPLES_FOLDER
 #
 # DRIVERS_TABLE is src/scale/TrvBALDrivers.cpp: a model whose driver it does not list yet is
-# reported as skipped. Exit codes: 0 all checks passed, 1 a check failed, 77 nothing to run.
+# reported as skipped. The examples' read_weight.vbs and read_weight.js (EXAMPLES_FOLDER) are run
+# too, once each. Exit codes: 0 all checks passed, 1 a check failed, 77 nothing to run.
 set -uo pipefail
 
 ocx=${1:?usage: script_hosts.sh OCX WINE_RUN SCRIPTS_FOLDER DRIVERS_TABLE}
 wine_run=${2:?}
 scripts=${3:?}
 drivers=${4:?}
+examples=${5:?}
 control=${TRAVINEL_CONTROL_PORT:?TRAVINEL_CONTROL_PORT names the control line of the simulator}
 
 # model number, protocol, driver class, weight shown (simulator units), PesoLido in grams
@@ -39,11 +41,8 @@ if [ ! -f "$ocx" ]; then
   exit 77
 fi
 
-windows_path() {
-  local absolute
-  absolute=$(realpath -m "$1")
-  printf 'Z:%s\n' "${absolute//\//\\}"
-}
+# shellcheck source=wine-paths.sh
+. "$(dirname "${BASH_SOURCE[0]}")/wine-paths.sh"
 
 # One command on the simulator's control line, answered by OK.
 simulator() {
@@ -54,9 +53,15 @@ simulator() {
   [ "$reply" = OK ] || fail "simulator: '$1' answered '$reply'"
 }
 
+# cscript FILE ARGS...: the script's output, without CRs.
+cscript() {
+  local file=$1
+  shift
+  "$wine_run" cscript //nologo "$(windows_path "$file")" "$@" </dev/null 2>/dev/null | tr -d '\r'
+}
+
 run_script() {
-  "$wine_run" cscript //nologo "$(windows_path "$scripts/$1")" "$2" 7 </dev/null 2>/dev/null |
-    tr -d '\r'
+  cscript "$scripts/$1" "$2" 7
 }
 
 stty -F "$control" raw -echo 9600 || { echo "cannot set up $control"; exit 1; }
@@ -85,6 +90,16 @@ done
 output=$(run_script read_weight.vbs 1)
 grep -qx "FontError=Font: not an OLE font" <<<"$output" ||
   fail "read_weight.vbs: the Font error description is missing: $output"
+
+# The examples a newcomer copies: COM7, Toledo.
+for script in read_weight.vbs read_weight.js; do
+  simulator "RESET"
+  simulator "PROTOCOL toledo"
+  simulator "WEIGHT 1234"
+  output=$(cscript "$examples/$script" 7 2)
+  echo "examples/$script: $output"
+  grep -qx "PesoLido=1234" <<<"$output" || fail "examples/$script: expected PesoLido=1234: $output"
+done
 
 exec 3>&-
 "$wine_run" --stop

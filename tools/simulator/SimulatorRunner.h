@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "Pseudoterminal.h"
 #include "SimulatorCommandLine.h"
+#include "testing/Pseudoterminal.h"
 
 namespace trv::tools {
 

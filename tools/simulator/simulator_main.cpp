@@ -12,10 +12,10 @@
 #include <map>
 #include <string>
 
-#include "Pseudoterminal.h"
 #include "SimulatorCommandLine.h"
 #include "SimulatorRunner.h"
 #include "StopSignals.h"
+#include "testing/Pseudoterminal.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <string>
 #include <thread>
 
-#include "Pseudoterminal.h"
 #include "SimulatorCommandLine.h"
 #include "SimulatorRunner.h"
+#include "testing/Pseudoterminal.h"
 
 namespace trv::cli {
 

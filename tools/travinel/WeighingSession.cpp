@@ -20,7 +20,7 @@ bool IsErrorText(const std::string& text) {
 }  // namespace
 
 WeighingSession::WeighingSession(const FormSettings& settings, std::ostream& out, std::ostream& err,
-                                 std::unique_ptr<CommPort> port)
+                                 ScalePort port)
     : out_(out), err_(err), form_(nullptr, ui_.Controls(), std::move(port)) {
   ui_.SetOnStatus([this](const std::string& text) { OnStatus(text); });
   ui_.SetOnBox([this](const HeadlessControls::Box& box) { OnBox(box); });

@@ -7,7 +7,6 @@
 #include "CommandOptions.h"
 #include "control/FrmActivexForm.h"
 #include "control/HeadlessControls.h"
-#include "serial/CommPort.h"
 
 namespace trv::cli {
 
@@ -21,7 +20,7 @@ class WeighingSession {
  public:
   // port: the serial port of the scale; the operating system's when null (tests pass a fake).
   WeighingSession(const FormSettings& settings, std::ostream& out, std::ostream& err,
-                  std::unique_ptr<CommPort> port = nullptr);
+                  ScalePort port = nullptr);
   ~WeighingSession();
   WeighingSession(const WeighingSession&) = delete;
   WeighingSession& operator=(const WeighingSession&) = delete;

@@ -36,8 +36,9 @@ class ComServer {
   ClassFactory* FactoryOf(REFCLSID clsid);
 
   ServerRegistration Registration() const;
+  // Whether DllRegisterServer registers for the current user: always false in this library,
+  // which registers per user only through DllInstall's "user" command line.
   bool PerUser() const { return perUser_; }
-  void SetPerUser(bool value) { perUser_ = value; }
 
  private:
   ComServer();

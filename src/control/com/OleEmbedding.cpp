@@ -32,9 +32,11 @@ LPOLESTR CopyToTaskMemory(const wchar_t* text) {
 
 OleEmbedding::OleEmbedding(ActiveFormControl& control)
     : control_(control),
-      presentation_(control, extent_),
       extent_{PixelsToHimetric(Win32FormWindow::kWidth),
-              PixelsToHimetric(Win32FormWindow::kHeight)} {}
+              PixelsToHimetric(Win32FormWindow::kHeight)},
+      view_(control, extent_),
+      persistence_(control),
+      safety_(control) {}
 
 OleEmbedding::~OleEmbedding() {
   ReleaseFrames();
@@ -53,7 +55,8 @@ bool OleEmbedding::Find(REFIID riid, void** object) {
   } else if (IsEqualIID(riid, IID_IOleControl)) {
     *object = static_cast<IOleControl*>(this);
   } else {
-    return presentation_.Find(riid, object);
+    return view_.Find(riid, object) || persistence_.Find(riid, object) ||
+           safety_.Find(riid, object);
   }
   AddRef();
   return true;

@@ -4,7 +4,9 @@
 #include <ole2.h>
 #include <windows.h>
 
-#include "control/com/OlePresentation.h"
+#include "control/com/OlePersistence.h"
+#include "control/com/OleSafety.h"
+#include "control/com/OleView.h"
 
 namespace trv::com {
 
@@ -12,8 +14,9 @@ class ActiveFormControl;
 
 // The OLE embedding interfaces of the control: what a container needs to site it, activate it
 // in place and talk to it while it is active. Drawing, persistence and safety for scripting
-// come from OlePresentation. They share the control's identity: their IUnknown is the
-// control's, so a container that asks any of them for another interface reaches the control.
+// come from OleView, OlePersistence and OleSafety, which this object holds. They share the
+// control's identity: their IUnknown is the control's, so a container that asks any of them for
+// another interface reaches the control.
 //
 // In-place activation makes the form's window (created hidden and top-level) a child of the
 // container's window at the place the site gives; deactivation hides it and makes it top-level
@@ -31,7 +34,6 @@ class OleEmbedding final : public IOleObject,
   // The embedding interface riid (AddRef'ed through the control), or false.
   bool Find(REFIID riid, void** object);
   // The control's size in HIMETRIC units (the form's own size until a container sets one).
-  SIZEL Extent() const { return extent_; }
 
   // IUnknown, the control's
   STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
@@ -97,8 +99,10 @@ class OleEmbedding final : public IOleObject,
   HWND FormWindow() const;
 
   ActiveFormControl& control_;
-  OlePresentation presentation_;
   SIZEL extent_;
+  OleView view_;
+  OlePersistence persistence_;
+  OleSafety safety_;
   IOleClientSite* site_ = nullptr;
   IOleInPlaceSite* inPlaceSite_ = nullptr;
   IOleInPlaceFrame* frame_ = nullptr;

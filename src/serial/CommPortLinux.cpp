@@ -1,9 +1,5 @@
-#include "serial/CommPortPosix.h"
+#include "serial/CommPortLinux.h"
 
-// termios2 and its ioctls come from the kernel's headers: they carry the baud rate as a number
-// (BOTHER), so any rate works. The C library's <termios.h> defines a different struct termios
-// and must not meet these in one file.
-#include <asm/termbits.h>
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
@@ -16,6 +12,7 @@
 #include <climits>
 
 #include "platform/Clock.h"
+#include "serial/LinuxTermios.h"
 
 namespace trv {
 namespace {
@@ -45,67 +42,6 @@ int DrainTimeMs(int queued, uint32_t baud) {
   return static_cast<int>(std::clamp<uint64_t>(ms, 1, INT_MAX));
 }
 
-tcflag_t SizeFlag(uint8_t byteSize) {
-  switch (byteSize) {
-    case 5:
-      return CS5;
-    case 6:
-      return CS6;
-    case 7:
-      return CS7;
-    default:
-      return CS8;
-  }
-}
-
-uint8_t ByteSizeOf(tcflag_t cflag) {
-  switch (cflag & CSIZE) {
-    case CS5:
-      return 5;
-    case CS6:
-      return 6;
-    case CS7:
-      return 7;
-    default:
-      return 8;
-  }
-}
-
-uint8_t ParityOf(tcflag_t cflag) {
-  if ((cflag & PARENB) == 0) return dcb::kNoParity;
-  const bool odd = (cflag & PARODD) != 0;
-  // Stick parity: PARODD selects a parity bit that is always 1 (mark), else always 0 (space).
-  if ((cflag & CMSPAR) != 0) return odd ? dcb::kMarkParity : dcb::kSpaceParity;
-  return odd ? dcb::kOddParity : dcb::kEvenParity;
-}
-
-tcflag_t ParityFlags(uint8_t parity) {
-  switch (parity) {
-    case dcb::kOddParity:
-      return PARENB | PARODD;
-    case dcb::kEvenParity:
-      return PARENB;
-    case dcb::kMarkParity:
-      return PARENB | CMSPAR | PARODD;
-    case dcb::kSpaceParity:
-      return PARENB | CMSPAR;
-    default:
-      return 0;
-  }
-}
-
-uint32_t HandshakeFlags(const termios2& tio) {
-  uint32_t flags = dcb::kDtrControlEnable;
-  if ((tio.c_cflag & CRTSCTS) != 0) {
-    flags |= dcb::kOutxCtsFlow | dcb::kRtsControlHandshake;
-  } else {
-    flags |= dcb::kRtsControlEnable;
-  }
-  if ((tio.c_iflag & IXON) != 0) flags |= dcb::kOutX;
-  if ((tio.c_iflag & IXOFF) != 0) flags |= dcb::kInX;
-  return flags;
-}
-
 // A pseudo-terminal, a USB adapter without RS-485 mode or an old UART driver does not
 // understand the request; that is said plainly rather than as "inappropriate ioctl".
 int Rs485Failure(int code) {
@@ -119,11 +55,11 @@ bool ValidState(const Dcb& dcb) {
 
 }  // namespace
 
-CommPortPosix::~CommPortPosix() {
+CommPortLinux::~CommPortLinux() {
   Close();
 }
 
-bool CommPortPosix::Open(const std::string& path) {
+bool CommPortLinux::Open(const std::string& path) {
   Close();
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return Fail();
@@ -142,7 +78,7 @@ bool CommPortPosix::Open(const std::string& path) {
   return true;
 }
 
-bool CommPortPosix::ClaimExclusive(int fd) {
+bool CommPortLinux::ClaimExclusive(int fd) {
   // flock stops every other opener, root included (TIOCEXCL does not stop root); a device that
   // someone else holds answers EBUSY, the code of a busy port.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return Fail(errno == EWOULDBLOCK ? EBUSY : errno);
@@ -151,24 +87,16 @@ bool CommPortPosix::ClaimExclusive(int fd) {
   return true;
 }
 
-bool CommPortPosix::MakeRaw(int fd) {
+bool CommPortLinux::MakeRaw(int fd) {
   termios2 tio{};
   if (::ioctl(fd, TCGETS2, &tio) != 0) return Fail();
-  tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
-                   IXANY | IMAXBEL | IUCLC);
-  tio.c_oflag &= ~OPOST;
-  tio.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
-  tio.c_cflag &= ~(CSIZE | PARENB);
-  tio.c_cflag |= CS8 | CLOCAL | CREAD;
-  // Reads never wait inside the driver; the waiting is done by poll() with our own deadlines.
-  tio.c_cc[VMIN] = 0;
-  tio.c_cc[VTIME] = 0;
+  linux_tty::MakeRaw(tio);
   if (::ioctl(fd, TCSETS2, &tio) != 0) return Fail();
   baudRate_ = tio.c_ospeed;
   return true;
 }
 
-void CommPortPosix::Close() {
+void CommPortLinux::Close() {
   if (fd_ < 0) return;
   // The exclusive flag belongs to the tty, not to this descriptor: clear it so that the next
   // opener is not refused because of us (a pty's other side may keep the tty alive).
@@ -177,79 +105,58 @@ void CommPortPosix::Close() {
   fd_ = -1;
 }
 
-bool CommPortPosix::Fail() {
+bool CommPortLinux::Fail() {
   return Fail(errno);
 }
 
-bool CommPortPosix::Fail(int code) {
+bool CommPortLinux::Fail(int code) {
   lastError_ = code;
   return false;
 }
 
-TransferOutcome CommPortPosix::FailTransfer(int code) {
+TransferOutcome CommPortLinux::FailTransfer(int code) {
   lastError_ = code;
   return TransferOutcome::Failed;
 }
 
-void CommPortPosix::Prepare(uint32_t inputQueueSize) {
+void CommPortLinux::Prepare(uint32_t inputQueueSize) {
   // Nothing to set up: no event mask exists on a tty (WaitEvent polls for what it is asked),
   // and Read itself completes when all requested bytes arrived or its deadline passed.
   SetupQueues(inputQueueSize);
 }
 
-void CommPortPosix::SetupQueues(uint32_t /*inputQueueSize*/) {
+void CommPortLinux::SetupQueues(uint32_t /*inputQueueSize*/) {
   // The tty layer's buffers have a fixed size; a request for another size is accepted and has
   // no effect, as drivers may do with SetupComm.
 }
 
-bool CommPortPosix::GetState(Dcb& dcb) {
+bool CommPortLinux::GetState(Dcb& dcb) {
   termios2 tio{};
   if (fd_ < 0) return Fail(EBADF);
   if (::ioctl(fd_, TCGETS2, &tio) != 0) return Fail();
   dcb = extras_;
   dcb.DCBlength = sizeof(Dcb);
-  dcb.BaudRate = tio.c_ospeed;
-  dcb.ByteSize = ByteSizeOf(tio.c_cflag);
-  dcb.Parity = ParityOf(tio.c_cflag);
-  dcb.StopBits = (tio.c_cflag & CSTOPB) != 0 ? dcb::kTwoStopBits : dcb::kOneStopBit;
-  dcb.Flags = dcb::kBinary | HandshakeFlags(tio);
+  linux_tty::ReadLineSettings(tio, dcb);
   if (rtsToggle_) dcb.Flags = (dcb.Flags & ~dcb::kRtsControlMask) | dcb::kRtsControlToggle;
-  if (dcb.Parity != dcb::kNoParity) dcb.Flags |= dcb::kParity;
-  dcb.XonChar = static_cast<char>(tio.c_cc[VSTART]);
-  dcb.XoffChar = static_cast<char>(tio.c_cc[VSTOP]);
   baudRate_ = tio.c_ospeed;
   return true;
 }
 
-bool CommPortPosix::SetState(const Dcb& dcb) {
+bool CommPortLinux::SetState(const Dcb& dcb) {
   termios2 tio{};
   if (fd_ < 0) return Fail(EBADF);
   if (!ValidState(dcb)) return Fail(EINVAL);
   if (::ioctl(fd_, TCGETS2, &tio) != 0) return Fail();
   const bool toggle = (dcb.Flags & dcb::kRtsControlMask) == dcb::kRtsControlToggle;
   if (toggle != rtsToggle_ && !ApplyRtsToggle(toggle)) return false;
-  tio.c_cflag &= ~(CBAUD | CIBAUD | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-  // BOTHER in both speed fields: the rates are taken as numbers from c_ispeed and c_ospeed.
-  tio.c_cflag |= BOTHER | (BOTHER << IBSHIFT) | CLOCAL | CREAD;
-  tio.c_ispeed = tio.c_ospeed = dcb.BaudRate;
-  tio.c_cflag |= SizeFlag(dcb.ByteSize) | ParityFlags(dcb.Parity);
-  // One and a half stop bits do not exist on a tty; the nearest is two.
-  if (dcb.StopBits != dcb::kOneStopBit) tio.c_cflag |= CSTOPB;
-  const bool rtsHandshake = (dcb.Flags & dcb::kRtsControlMask) == dcb::kRtsControlHandshake;
-  if ((dcb.Flags & dcb::kOutxCtsFlow) != 0 || rtsHandshake) tio.c_cflag |= CRTSCTS;
-  tio.c_iflag &= ~(IXON | IXOFF | INPCK);
-  if ((dcb.Flags & dcb::kOutX) != 0) tio.c_iflag |= IXON;
-  if ((dcb.Flags & dcb::kInX) != 0) tio.c_iflag |= IXOFF;
-  if ((dcb.Flags & dcb::kParity) != 0 && dcb.Parity != dcb::kNoParity) tio.c_iflag |= INPCK;
-  tio.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
-  tio.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
+  linux_tty::ApplyLineSettings(dcb, tio);
   if (::ioctl(fd_, TCSETS2, &tio) != 0) return Fail();
   extras_ = dcb;
   baudRate_ = dcb.BaudRate;
   return true;
 }
 
-bool CommPortPosix::ApplyRtsToggle(bool on) {
+bool CommPortLinux::ApplyRtsToggle(bool on) {
   serial_rs485 rs485{};
   if (::ioctl(fd_, TIOCGRS485, &rs485) != 0) {
     return Fail(Rs485Failure(errno));
@@ -263,7 +170,7 @@ bool CommPortPosix::ApplyRtsToggle(bool on) {
   return true;
 }
 
-bool CommPortPosix::Purge(uint32_t flags) {
+bool CommPortLinux::Purge(uint32_t flags) {
   if (fd_ < 0) return Fail(EBADF);
   const bool output = (flags & (comm::kPurgeTxAbort | comm::kPurgeTxClear)) != 0;
   const bool input = (flags & (comm::kPurgeRxAbort | comm::kPurgeRxClear)) != 0;
@@ -273,14 +180,14 @@ bool CommPortPosix::Purge(uint32_t flags) {
   return true;
 }
 
-bool CommPortPosix::Flush() {
+bool CommPortLinux::Flush() {
   if (fd_ < 0) return Fail(EBADF);
   // TCSBRK with a non-zero argument sends no break: it only waits until the output drained.
   if (::ioctl(fd_, TCSBRK, 1) != 0) return Fail();
   return true;
 }
 
-int CommPortPosix::PollFor(short events, int timeoutMs) {
+int CommPortLinux::PollFor(short events, int timeoutMs) {
   pollfd entry{fd_, events, 0};
   const int ready = ::poll(&entry, 1, std::max(timeoutMs, 0));
   if (ready > 0) return entry.revents;
@@ -290,7 +197,7 @@ int CommPortPosix::PollFor(short events, int timeoutMs) {
   return -1;
 }
 
-TransferOutcome CommPortPosix::Write(const char* data, int length, int deadlockMs,
+TransferOutcome CommPortLinux::Write(const char* data, int length, int deadlockMs,
                                      int& transferred) {
   transferred = 0;
   if (fd_ < 0) return FailTransfer(EBADF);
@@ -315,7 +222,7 @@ TransferOutcome CommPortPosix::Write(const char* data, int length, int deadlockM
   return TransferOutcome::Completed;
 }
 
-TransferOutcome CommPortPosix::Read(char* data, int length, int deadlockMs, int& transferred) {
+TransferOutcome CommPortLinux::Read(char* data, int length, int deadlockMs, int& transferred) {
   transferred = 0;
   if (fd_ < 0) return FailTransfer(EBADF);
   const uint64_t deadline = DeadlineAfter(deadlockMs);
@@ -343,13 +250,13 @@ TransferOutcome CommPortPosix::Read(char* data, int length, int deadlockMs, int&
   return TransferOutcome::Completed;
 }
 
-int CommPortPosix::OutputQueued() {
+int CommPortLinux::OutputQueued() {
   int queued = 0;
   if (fd_ < 0 || ::ioctl(fd_, TIOCOUTQ, &queued) != 0) return 0;
   return std::max(queued, 0);
 }
 
-uint32_t CommPortPosix::NewLineErrors() {
+uint32_t CommPortLinux::NewLineErrors() {
   serial_icounter_struct now{};
   // Only UART drivers keep these counters; a pty or many USB adapters do not, and then the
   // line simply reports no errors. A driver that refused once refuses for good: it is not asked
@@ -368,7 +275,7 @@ uint32_t CommPortPosix::NewLineErrors() {
   return flags;
 }
 
-bool CommPortPosix::ClearError(CommStatus& status) {
+bool CommPortLinux::ClearError(CommStatus& status) {
   status = {};
   if (fd_ < 0) return Fail(EBADF);
   int waiting = 0;
@@ -381,7 +288,7 @@ bool CommPortPosix::ClearError(CommStatus& status) {
 
 // One ioctl for the count alone: the receive path asks for it on every packet. The line errors
 // stay counted until TakeLineErrors (or ClearError) reports them.
-bool CommPortPosix::InputWaiting(uint32_t& count) {
+bool CommPortLinux::InputWaiting(uint32_t& count) {
   count = 0;
   if (fd_ < 0) return Fail(EBADF);
   int waiting = 0;
@@ -390,14 +297,14 @@ bool CommPortPosix::InputWaiting(uint32_t& count) {
   return true;
 }
 
-bool CommPortPosix::TakeLineErrors(uint32_t& errors) {
+bool CommPortLinux::TakeLineErrors(uint32_t& errors) {
   errors = 0;
   if (fd_ < 0) return Fail(EBADF);
   errors = NewLineErrors();
   return true;
 }
 
-void CommPortPosix::Escape(comm::Escape function) {
+void CommPortLinux::Escape(comm::Escape function) {
   if (fd_ < 0) return;
   int line = 0;
   unsigned long request = TIOCMBIS;
@@ -419,7 +326,7 @@ void CommPortPosix::Escape(comm::Escape function) {
   ::ioctl(fd_, request, &line);
 }
 
-bool CommPortPosix::ModemStatus(uint32_t& word) {
+bool CommPortLinux::ModemStatus(uint32_t& word) {
   word = 0;
   int lines = 0;
   if (fd_ < 0) return Fail(EBADF);
@@ -431,7 +338,7 @@ bool CommPortPosix::ModemStatus(uint32_t& word) {
   return true;
 }
 
-uint32_t CommPortPosix::WaitEvent(uint32_t mask, int timeoutMs) {
+uint32_t CommPortLinux::WaitEvent(uint32_t mask, int timeoutMs) {
   mask &= comm::kEvRxChar | comm::kEvTxEmpty;
   if (fd_ < 0 || mask == 0) return 0;
   const uint64_t deadline = DeadlineAfter(timeoutMs);
@@ -457,14 +364,14 @@ uint32_t CommPortPosix::WaitEvent(uint32_t mask, int timeoutMs) {
   }
 }
 
-bool CommPortPosix::SetBreak(bool on) {
+bool CommPortLinux::SetBreak(bool on) {
   if (fd_ < 0) return Fail(EBADF);
   if (::ioctl(fd_, on ? TIOCSBRK : TIOCCBRK) != 0) return Fail();
   return true;
 }
 
 std::unique_ptr<CommPort> CreateSystemCommPort() {
-  return std::make_unique<CommPortPosix>();
+  return std::make_unique<CommPortLinux>();
 }
 
 std::string NumberedPortPath(int zeroBasedNumber) {

@@ -1,4 +1,4 @@
-#include "serial/CommPortFake.h"
+#include "testing/CommPortFake.h"
 
 #include <algorithm>
 #include <cstring>

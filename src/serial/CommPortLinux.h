@@ -8,16 +8,16 @@
 
 namespace trv {
 
-// A tty of a POSIX system (Linux) behind the port interface: a real serial device, a USB
+// A Linux tty behind the port interface: a real serial device, a USB
 // adapter or a pseudo-terminal. The file descriptor is non-blocking; reads, writes and event
 // waits wait in poll() bounded by the caller's time-out. Only Flush waits in the driver, for as
 // long as the output needs to drain.
-class CommPortPosix final : public CommPort {
+class CommPortLinux final : public CommPort {
  public:
-  CommPortPosix() = default;
-  ~CommPortPosix() override;
-  CommPortPosix(const CommPortPosix&) = delete;
-  CommPortPosix& operator=(const CommPortPosix&) = delete;
+  CommPortLinux() = default;
+  ~CommPortLinux() override;
+  CommPortLinux(const CommPortLinux&) = delete;
+  CommPortLinux& operator=(const CommPortLinux&) = delete;
 
   bool Open(const std::string& path) override;
   bool IsOpen() const override { return fd_ >= 0; }
@@ -74,8 +74,6 @@ class CommPortPosix final : public CommPort {
   int OutputQueued();
   // The line errors the driver counted since the previous call, as comm::kCe* flags.
   uint32_t NewLineErrors();
-  // Waits, in steps sized by the baud rate, until the output queue ran empty or time ran out.
-  bool WaitTransmitterEmpty(uint64_t deadline);
   // Switches the driver's RS-485 mode (RTS raised while sending, dropped when idle) on or off,
   // as the RTS-control bits of a device-control block ask; false with EOPNOTSUPP when the
   // driver has no such mode.

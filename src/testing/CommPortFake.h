@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "platform/Bytes.h"
-#include "platform/ManualClock.h"
 #include "serial/CommPort.h"
+#include "testing/ManualClock.h"
 
 namespace trv {
 

@@ -1,4 +1,4 @@
-#include "serial/MemoryByteStream.h"
+#include "testing/MemoryByteStream.h"
 
 #include <algorithm>
 
