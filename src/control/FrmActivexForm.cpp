@@ -40,6 +40,7 @@ TFfrmActivexForm::~TFfrmActivexForm() {
 }
 
 void TFfrmActivexForm::ConfigureScale() {
+  if (CheckPortAccess) CheckPortAccess();
   if (balanca_->Ativo()) balanca_->Desativar();
   balanca_->SetModelo(static_cast<uint8_t>(Mod_Bal & 0xFF));
   TTrvDevice& device = balanca_->Device();

@@ -88,6 +88,11 @@ class TFfrmActivexForm : public TComponent {
   // reach devices that have a path rather than a number (a pseudo-terminal, a USB adapter).
   std::function<std::string(int)> PortName;
 
+  // Asked before the scale is configured and its port opened, from every path that opens it;
+  // throws to refuse (the control refuses web pages that are not allowed to use the scale).
+  // Unset: every caller may.
+  std::function<void()> CheckPortAccess;
+
  private:
   void HabilitarBalanca();
   void DesabilitarBalanca();

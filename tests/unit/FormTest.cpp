@@ -4,6 +4,7 @@
 
 #include "control/FrmActivexForm.h"
 #include "control/HeadlessControls.h"
+#include "control/SitePolicy.h"
 #include "platform/Locale.h"
 #include "platform/TimerQueue.h"
 #include "testing/CommPortFake.h"
@@ -111,6 +112,20 @@ TEST_F(FormTest, APortThatDoesNotOpenFailsTheEnabling) {
       << Status();
   EXPECT_FALSE(form_.balanca().Ativo());
   EXPECT_FALSE(form_.timePeso().Enabled());
+}
+
+TEST_F(FormTest, ARefusedCallerOpensNoPortByAnyPath) {
+  Configure();
+  form_.CheckPortAccess = [] { throw Exception("Site não autorizado a usar a balança: x"); };
+  form_.SetUsrBal(1);
+  EXPECT_EQ(Status(),
+            "Erro na configuração, ou balança desligada: Site não autorizado a usar a "
+            "balança: x");
+  ui_.Controls().chkBalanca.Toggle();  // the user's click
+  form_.SpeedButton1Click();           // the read button
+  ASSERT_EQ(ui_.Boxes().size(), 1u);
+  EXPECT_EQ(ui_.Boxes()[0].text, "Erro na configuração: Site não autorizado a usar a balança: x");
+  EXPECT_EQ(Opens(), 0);
 }
 
 TEST_F(FormTest, PortZeroIsComZero) {
@@ -338,6 +353,46 @@ TEST_F(FormTest, AFirstChangeWithoutASinkUsesUpTheCreationEvent) {
   auto sink = std::make_shared<RecordingSink>();
   form_.EventSinkChanged(sink);
   EXPECT_TRUE(sink->events.empty());
+}
+
+}  // namespace
+}  // namespace trv
+
+// ---- Which pages may use the scale ---------------------------------------------------------
+
+namespace trv {
+namespace {
+
+TEST(SitePolicy, OnlyTheLocalMachineAndTheListedSitesAreAllowed) {
+  const SitePolicy policy({"https://*.loja.example", "http://caixa.loja.example:8080",
+                           "  https://pdv.example/any/path  ", "not a pattern", ""});
+  const std::pair<const char*, bool> cases[] = {
+      {"file:///C:/pdv/balanca.html", true},
+      {"FILE:///home/pdv/balanca.html", true},
+      {"http://localhost/balanca.html", true},
+      {"https://127.0.0.1:8443/", true},
+      {"http://LOCALHOST:3000", true},
+      {"https://loja1.loja.example/pdv", true},  // a subdomain
+      {"https://a.b.LOJA.example/", true},       // any depth, any case
+      {"https://loja.example/", false},          // not the domain itself
+      {"https://pdv.example/", true},            // a pattern's path is ignored
+      {"https://pdv.example:443/x?y", true},     // the default port written out
+      {"https://pdv.example:8443/", false},      // another port
+      {"http://pdv.example/", false},            // another scheme
+      {"http://caixa.loja.example:8080/", true},
+      {"http://caixa.loja.example/", false},       // the pattern's port only
+      {"https://loja.example.evil.test/", false},  // a look-alike host
+      {"https://evilloja.example/", false},
+      {"https://pdv.example@evil.test/", false},  // the host is what follows the @
+      {"https://evil.test/?https://pdv.example", false},
+      {"ftp://pdv.example/", false},
+      {"about:blank", false},
+      {"", false},
+  };
+  for (const auto& [address, allowed] : cases) {
+    EXPECT_EQ(policy.Allows(address), allowed) << address;
+  }
+  EXPECT_FALSE(SitePolicy().Allows("https://loja1.loja.example/")) << "an empty list";
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 
 #include "DialogCloser.h"
 #include "Dornavel_h.h"
+#include "FakeBrowserSite.h"
 #include "OcxPath.h"
 
 namespace trv::test {
@@ -638,16 +639,123 @@ TEST_F(DualInterfaceTest, OleObjectGivesItsStatusExtentAndClass) {
   object->Release();
 }
 
-TEST_F(DualInterfaceTest, SafeForScriptingAndInitialisation) {
-  IObjectSafety* safety = nullptr;
-  ASSERT_EQ(control->QueryInterface(IID_IObjectSafety, reinterpret_cast<void**>(&safety)), S_OK);
-  DWORD supported = 0;
-  DWORD enabled = 0;
-  EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
-  const DWORD both = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
-  EXPECT_EQ(supported, both);
-  EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IPersistPropertyBag, both, both), S_OK);
-  safety->Release();
+// ---- The site lock -------------------------------------------------------------------------
+
+constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Dornavel\\Travinel";
+constexpr DWORD kBoth = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
+
+class SiteLockTest : public DualInterfaceTest {
+ protected:
+  void TearDown() override {
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSettingsKey, L"SitesPermitidos");
+    DualInterfaceTest::TearDown();
+  }
+
+  // The administrator's list of allowed sites, one pattern a line (none: no value at all).
+  static void AllowSites(const std::vector<std::wstring>& patterns) {
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSettingsKey, L"SitesPermitidos");
+    if (patterns.empty()) return;
+    std::wstring data;
+    for (const std::wstring& pattern : patterns) data += pattern + L'\0';
+    data += L'\0';
+    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, kSettingsKey, L"SitesPermitidos", REG_MULTI_SZ,
+                              data.data(), static_cast<DWORD>(data.size() * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+  }
+
+  // Sites the control on a page with this address (none: no site at all).
+  void PutOnPage(const wchar_t* address) {
+    IOleObject* object = nullptr;
+    ASSERT_EQ(control->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&object)), S_OK);
+    if (address != nullptr) {
+      auto* site = new FakeBrowserSite(address);
+      EXPECT_EQ(object->SetClientSite(site), S_OK);
+      site->Release();  // the control holds it now
+    }
+    object->Release();
+  }
+
+  // The answers of both safety calls: S_OK for an allowed page, E_FAIL for any other.
+  std::pair<HRESULT, HRESULT> SafetyAnswers() {
+    IObjectSafety* safety = nullptr;
+    EXPECT_EQ(control->QueryInterface(IID_IObjectSafety, reinterpret_cast<void**>(&safety)), S_OK);
+    if (safety == nullptr) return {E_NOINTERFACE, E_NOINTERFACE};
+    DWORD supported = 0;
+    DWORD enabled = 0;
+    const HRESULT get = safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled);
+    if (get == S_OK) {
+      EXPECT_EQ(enabled, kBoth);
+    }
+    const HRESULT set = safety->SetInterfaceSafetyOptions(IID_IPersistPropertyBag, kBoth, kBoth);
+    safety->Release();
+    return {get, set};
+  }
+};
+
+TEST_F(SiteLockTest, OnlyAllowedPagesAreSafeForScriptingAndInitialisation) {
+  struct Case {
+    const wchar_t* what;
+    std::vector<std::wstring> sites;
+    const wchar_t* page;  // null: no site
+    bool safe;
+  };
+  const std::vector<std::wstring> shop = {L"https://*.loja.example", L"https://pdv.example"};
+  const Case cases[] = {
+      {L"allowed pattern", shop, L"https://pdv.example/caixa.html", true},
+      {L"subdomain match", shop, L"https://caixa3.loja.example/", true},
+      {L"port mismatch", shop, L"https://pdv.example:8443/", false},
+      {L"scheme mismatch", shop, L"http://pdv.example/", false},
+      {L"look-alike host", shop, L"https://loja.example.evil.test/", false},
+      {L"empty list", {}, L"https://pdv.example/", false},
+      {L"no site", shop, nullptr, false},
+      {L"the local machine", {}, L"file:///C:/pdv/balanca.html", true},
+      {L"localhost", {}, L"http://localhost:8080/", true},
+  };
+  for (const Case& c : cases) {
+    control->Release();
+    control = NewControl();
+    ASSERT_NE(control, nullptr);
+    AllowSites(c.sites);
+    PutOnPage(c.page);
+    const HRESULT expected = c.safe ? S_OK : E_FAIL;
+    const auto [get, set] = SafetyAnswers();
+    EXPECT_EQ(get, expected) << c.what;
+    EXPECT_EQ(set, expected) << c.what;
+  }
+}
+
+TEST_F(SiteLockTest, ARefusedPageOpensNoPortEvenWhenItScriptsTheControlAnyway) {
+  AllowSites({L"https://pdv.example"});
+  PutOnPage(L"https://evil.test/balanca.html");
+  EXPECT_EQ(SafetyAnswers().first, E_FAIL);
+  DialogCloser closer;
+  EXPECT_EQ(control->put_Mod_Bal(1), S_OK);  // storing values opens nothing
+  EXPECT_EQ(control->put_Porta(199), S_OK);
+  EXPECT_EQ(control->put_Usr_Bal(1), E_UNEXPECTED);
+  IErrorInfo* error = nullptr;
+  ASSERT_EQ(GetErrorInfo(0, &error), S_OK);
+  BSTR description = nullptr;
+  error->GetDescription(&description);
+  error->Release();
+  EXPECT_EQ(BstrText(description),
+            L"Site n\u00e3o autorizado a usar a balan\u00e7a: https://evil.test/balanca.html");
+  EXPECT_EQ(control->LerPeso(), E_UNEXPECTED);
+  // The form was never asked to enable the scale, so it never reached for a port.
+  int enabled = -1;
+  EXPECT_EQ(control->get_Usr_Bal(&enabled), S_OK);
+  EXPECT_EQ(enabled, 0);
+  EXPECT_TRUE(closer.Texts().empty());
+}
+
+TEST_F(SiteLockTest, ADesktopHostThatNeverAsksIsNotConcerned) {
+  AllowSites({});
+  DialogCloser closer;
+  EXPECT_EQ(control->put_Mod_Bal(1), S_OK);
+  EXPECT_EQ(control->put_Porta(199), S_OK);
+  EXPECT_EQ(control->put_Usr_Bal(1), S_OK);  // the form tries the port and shows the failure
+  int enabled = -1;
+  EXPECT_EQ(control->get_Usr_Bal(&enabled), S_OK);
+  EXPECT_EQ(enabled, 1);
 }
 
 }  // namespace

@@ -31,7 +31,8 @@ exports=$(awk '/\[Ordinal\/Name Pointer\] Table/ { on = 1; next }
                on { exit }' <<<"$headers" | sort | xargs)
 imports=$(sed -n 's/^\tDLL Name: //p' <<<"$headers" | tr '[:upper:]' '[:lower:]' | sort -u |
   xargs)
-system_libraries=" advapi32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll user32.dll "
+system_libraries=" advapi32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll "
+system_libraries+="urlmon.dll user32.dll "
 resources=$(sed -n '/The .rsrc Resource Directory section/,$p' <<<"$headers")
 
 only_system_imports() {

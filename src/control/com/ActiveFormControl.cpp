@@ -68,6 +68,7 @@ ActiveFormControl::ActiveFormControl()
   ComServer::Instance().ObjectCreated();
   font_ = CreateFormFont();
   connectionPoint_ = new EventConnectionPoint(*this);
+  Form().CheckPortAccess = [this] { siteLock_.CheckPortAccess(); };
   Form().Initialize();
 }
 
@@ -397,9 +398,20 @@ TRAVINEL_SCALE_PROPERTY(Stp_Bal, StpBal, SetStpBal)
 TRAVINEL_SCALE_PROPERTY(Bit_Bal, BitBal, SetBitBal)
 TRAVINEL_SCALE_PROPERTY(Vel_Bal, VelBal, SetVelBal)
 TRAVINEL_SCALE_PROPERTY(Uni_Bal, UniBal, SetUniBal)
-TRAVINEL_SCALE_PROPERTY(Usr_Bal, UsrBal, SetUsrBal)
 TRAVINEL_SCALE_PROPERTY(Dec_Bal, DecBal, SetDecBal)
 #undef TRAVINEL_SCALE_PROPERTY
+
+// Enabling opens the port: a page that may not use the scale gets a COM error, before the form
+// would show it the refusal in a message box.
+STDMETHODIMP ActiveFormControl::get_Usr_Bal(int* Value) {
+  return Get(Value, [&] { return Form().UsrBal(); });
+}
+STDMETHODIMP ActiveFormControl::put_Usr_Bal(int Value) {
+  return Put([&] {
+    if (Value == 1) siteLock_.CheckPortAccess();
+    Form().SetUsrBal(Value);
+  });
+}
 
 STDMETHODIMP ActiveFormControl::get_PesoLido(double* Value) {
   return Get(Value, [&] { return Form().PesoLido(); });
@@ -409,7 +421,10 @@ STDMETHODIMP ActiveFormControl::put_PesoLido(double Value) {
 }
 
 STDMETHODIMP ActiveFormControl::LerPeso() {
-  return Put([&] { Form().LerPeso(); });
+  return Put([&] {
+    siteLock_.CheckPortAccess();
+    Form().LerPeso();
+  });
 }
 
 // ---- Error information, class information, events -------------------------------------------

@@ -9,6 +9,7 @@
 #include "Dornavel_h.h"
 #include "control/Win32FormWindow.h"
 #include "control/com/OleEmbedding.h"
+#include "control/com/SiteLock.h"
 
 namespace trv::com {
 
@@ -30,6 +31,7 @@ class ActiveFormControl final : public IFfrmActivexForm,
   Win32FormWindow& Window() { return *window_; }
   TFfrmActivexForm& Form() { return window_->Form(); }
   IUnknown* Identity() { return static_cast<IFfrmActivexForm*>(this); }
+  SiteLock& Sites() { return siteLock_; }
 
   // IUnknown
   STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
@@ -169,6 +171,7 @@ class ActiveFormControl final : public IFfrmActivexForm,
   HRESULT InterfaceTypeInfo(ITypeInfo** info);
 
   volatile LONG references_ = 0;
+  SiteLock siteLock_;
   std::unique_ptr<Win32FormWindow> window_;
   StoredProperties stored_;
   IFontDisp* font_ = nullptr;

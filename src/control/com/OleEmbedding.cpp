@@ -86,6 +86,7 @@ STDMETHODIMP OleEmbedding::SetClientSite(IOleClientSite* site) {
   if (site != nullptr) site->AddRef();
   ReleaseAndClear(site_);
   site_ = site;
+  control_.Sites().SetSite(site);
   return S_OK;
 }
 

@@ -5,9 +5,8 @@
 namespace trv::com {
 namespace {
 
-// What the control promises to a web page's browser: hosts script it and initialise it by
-// design (setting the scale's properties and reading weights is all it offers), so it is safe
-// for untrusted callers and untrusted data.
+// What the control promises to the browser of an allowed page: hosts script it and initialise it
+// by design (setting the scale's properties and reading weights is all it offers).
 constexpr DWORD kSafety = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
 
 bool IsSafeInterface(REFIID riid) {
@@ -26,6 +25,7 @@ STDMETHODIMP OleSafety::GetInterfaceSafetyOptions(REFIID riid, DWORD* supported,
   *supported = 0;
   *enabled = 0;
   if (!IsSafeInterface(riid)) return E_NOINTERFACE;
+  if (!control_.Sites().SafeForPage()) return Refuse();
   *supported = kSafety;
   *enabled = kSafety;
   return S_OK;
@@ -33,8 +33,15 @@ STDMETHODIMP OleSafety::GetInterfaceSafetyOptions(REFIID riid, DWORD* supported,
 
 STDMETHODIMP OleSafety::SetInterfaceSafetyOptions(REFIID riid, DWORD mask, DWORD) {
   if (!IsSafeInterface(riid)) return E_NOINTERFACE;
+  if (mask == 0) return S_OK;
+  if (!control_.Sites().SafeForPage()) return Refuse();
   // Whatever the caller asks within what the control offers holds already.
   return (mask & ~kSafety) == 0 ? S_OK : E_FAIL;
+}
+
+HRESULT OleSafety::Refuse() {
+  control_.Sites().NoteSafetyRefused();
+  return E_FAIL;
 }
 
 }  // namespace trv::com

@@ -7,7 +7,8 @@
 
 namespace trv::com {
 
-// IObjectSafety: what the control tells a web browser about scripting it and initialising it.
+// IObjectSafety: what the control tells a web browser about scripting it and initialising it:
+// safe on the pages its site lock allows (SiteLock), E_FAIL everywhere else.
 class OleSafety final : public ControlTearOff<IObjectSafety> {
  public:
   explicit OleSafety(ActiveFormControl& control) : ControlTearOff(control) {}
@@ -17,6 +18,10 @@ class OleSafety final : public ControlTearOff<IObjectSafety> {
 
   STDMETHODIMP GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) override;
   STDMETHODIMP SetInterfaceSafetyOptions(REFIID riid, DWORD mask, DWORD enabled) override;
+
+ private:
+  // The answer for a page that is not allowed, noted by the site lock.
+  HRESULT Refuse();
 };
 
 }  // namespace trv::com
