@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# The Windows installer under Wine, in a fresh 64-bit prefix (64-bit Windows with its 32-bit
+# side): a silent install with a site list; both controls, their registration and the site list
+# in both registry views; a 64-bit and a 32-bit VBScript host reading a weight from the
+# simulator on COM7; a silent uninstall that leaves no file, key or value of ours.
+#
+#   installer_test.sh SETUP_EXE SIMULATOR EXAMPLES_FOLDER WORK_FOLDER
+#
+# The installer is a 32-bit program: where the kernel runs no 32-bit code the test says so and
+# exits 77 (ctest: skipped). Exit codes: 0 every check passed, 1 a check failed.
+set -uo pipefail
+
+setup=${1:?usage: installer_test.sh SETUP_EXE SIMULATOR EXAMPLES_FOLDER WORK_FOLDER}
+simulator=${2:?}
+examples=${3:?}
+work=${4:?}
+here=$(dirname "$(readlink -f "$0")")
+root=$(readlink -f "$here/../..")
+wine_run="$root/cmake/wine-run"
+
+if ! "$root/scripts/can-run-32bit"; then
+  echo "wine-run: skipped: this kernel cannot run 32-bit programs (the installer is one)"
+  exit 77
+fi
+
+export TRAVINEL_WINEPREFIX="$work/wineprefix" TRAVINEL_WINEARCH=win64
+readonly control_clsid='{D90FD6E7-3160-443F-96BB-9BFA60315182}'
+readonly typelib_id='{FC6885CE-FC90-49F3-8CAA-06D212E5E357}'
+readonly settings='HKLM\SOFTWARE\Dornavel\Travinel'
+readonly uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Travinel'
+readonly program_files="$TRAVINEL_WINEPREFIX/drive_c/Program Files"
+readonly program_files32="$TRAVINEL_WINEPREFIX/drive_c/Program Files (x86)"
+
+failures=0
+pass() { echo "ok: $*"; }
+fail() {
+  echo "FAILED: $*"
+  failures=$((failures + 1))
+}
+check() {
+  local what=$1
+  shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+wine_quiet() { "$wine_run" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+key_exists() { wine_quiet reg query "$1" "/reg:$2" >/dev/null; }
+no_key() { ! key_exists "$@"; }
+# The site list as reg prints it: the lines joined by \0.
+sites_in_view() {
+  wine_quiet reg query "$settings" /v SitesPermitidos "/reg:$1" |
+    sed -n 's/^ *SitesPermitidos *REG_MULTI_SZ *//p'
+}
+
+rm -rf "$TRAVINEL_WINEPREFIX"
+"$wine_run" --init || exit 1
+trap '"$wine_run" --stop' EXIT
+
+echo "== silent install"
+wine_quiet "$setup" /S '/SITES=https://*.loja.example;https://pdv.example' >/dev/null
+"$wine_run" --wait
+check "the 32-bit control in Program Files (x86)" test -f "$program_files32/Travinel/Travinel.ocx"
+check "the 64-bit control in Program Files" test -f "$program_files/Travinel/Travinel.ocx"
+check "the uninstaller" test -f "$program_files32/Travinel/uninstall.exe"
+for view in 32 64; do
+  check "the control registered in the $view-bit view" \
+    key_exists "HKLM\\SOFTWARE\\Classes\\CLSID\\$control_clsid\\InprocServer32" "$view"
+  sites=$(sites_in_view "$view")
+  check "the site list in the $view-bit view ($sites)" \
+    test "$sites" = 'https://*.loja.example\0https://pdv.example'
+done
+check "an entry in the installed programs" key_exists "$uninstall_key" 64
+
+echo "== script hosts of both bitnesses read a weight"
+read_weights() {
+  local output
+  output=$(wine_quiet cscript //nologo "$(windows_path "$examples/read_weight.vbs")" 7 1)
+  [ "$output" = "PesoLido=1234" ] && echo "64-bit cscript: $output" || echo "FAILED: 64-bit: $output"
+  output=$(wine_quiet 'C:\windows\syswow64\cscript.exe' //nologo \
+    "$(windows_path "$examples/read_weight.vbs")" 7 1)
+  [ "$output" = "PesoLido=1234" ] && echo "32-bit cscript: $output" || echo "FAILED: 32-bit: $output"
+}
+# shellcheck source=../windows/wine-paths.sh
+. "$root/tests/windows/wine-paths.sh"
+export -f read_weights wine_quiet windows_path
+export wine_run examples
+hosts=$(TRAVINEL_SIMULATOR_ARGS="--weight 1234" "$root/tests/support/with-simulator" "$simulator" \
+  "$TRAVINEL_WINEPREFIX/dosdevices/com7" "$work/control" -- bash -c read_weights 2>/dev/null)
+echo "$hosts"
+check "both hosts read the weight" test "$(grep -c '^[0-9]*-bit cscript: PesoLido=1234$' <<<"$hosts")" -eq 2
+
+echo "== silent uninstall"
+wine_quiet "C:\\Program Files (x86)\\Travinel\\uninstall.exe" /S >/dev/null
+"$wine_run" --wait  # the uninstaller runs on from a copy of itself
+check "no folder of ours in Program Files (x86)" test ! -e "$program_files32/Travinel"
+check "no folder of ours in Program Files" test ! -e "$program_files/Travinel"
+for view in 32 64; do
+  check "no settings in the $view-bit view" no_key 'HKLM\SOFTWARE\Dornavel' "$view"
+  check "no class in the $view-bit view" no_key "HKLM\\SOFTWARE\\Classes\\CLSID\\$control_clsid" "$view"
+  check "no ProgID in the $view-bit view" no_key 'HKLM\SOFTWARE\Classes\Dornavel.FfrmActivexForm' "$view"
+  check "no type library in the $view-bit view" no_key "HKLM\\SOFTWARE\\Classes\\TypeLib\\$typelib_id" "$view"
+  check "no installed-programs entry in the $view-bit view" no_key "$uninstall_key" "$view"
+done
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "every check passed"
