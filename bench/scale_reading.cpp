@@ -37,6 +37,7 @@
 
 #include "platform/Exception.h"
 #include "platform/Timer.h"
+#include "platform/Clock.h"
 #include "platform/TimerQueue.h"
 #include "scale/TrvBAL.h"
 #include "serial/TrvSerial.h"
@@ -238,6 +239,16 @@ Idle MeasureIdle(const std::string& port, int seconds) {
   return result;
 }
 
+// The floor under idle monitoring on this machine: a loop that only sleeps 200 ms at a time,
+// waking as often as the monitoring does, with nothing to do. Its cost is the system's
+// (scheduler, timers; on a virtual machine, tens of microseconds a wake-up).
+double BareWakeCpuMilliseconds(int wakes) {
+  trv::platform::Clock& system = trv::platform::CurrentClock();
+  const double cpuStart = ProcessCpuMilliseconds();
+  for (int i = 0; i < wakes; ++i) system.Sleep(kMonitorIntervalMs);
+  return ProcessCpuMilliseconds() - cpuStart;
+}
+
 void PrintRow(const char* figure, const std::string& value, const char* goal, const char* met) {
   std::printf("  %-48s %14s  %-10s %s\n", figure, value.c_str(), goal, met);
 }
@@ -302,7 +313,11 @@ int main(int argc, char** argv) {
   }
 #endif
   const Idle idle = MeasureIdle(idlePort, idleSeconds);
+  constexpr int kBareWakes = 50;
+  const double bareWakeUs = BareWakeCpuMilliseconds(kBareWakes) * 1000.0 / kBareWakes;
   const double perHourS = idle.wallMs > 0 ? idle.cpuMs * 3600.0 / idle.wallMs : 0;
+  // Everything the process spent, the loop's own sleeping and waking included, per tick.
+  const double perTickUs = idle.ticks > 0 ? idle.cpuMs * 1000.0 / idle.ticks : 0;
 
   std::printf("scale_reading: Filizola on %s, %d readings; idle monitoring on %s for %d s\n\n",
               scalePort.c_str(), readings, idlePort.c_str(), idleSeconds);
@@ -312,8 +327,11 @@ int main(int argc, char** argv) {
            readOk && reading.median < 2.0 ? "yes" : "no");
   PrintRow("LePeso beyond its 200 ms pause, p99", Format("%.3f ms", reading.p99), "", "");
   PrintRow("idle monitoring every 200 ms: CPU in the run", Format("%.1f ms", idle.cpuMs), "", "");
-  PrintRow("idle monitoring every 200 ms: CPU per hour", Format("%.3f s", perHourS), "< 1 s",
-           idle.failure.empty() && perHourS < 1.0 ? "yes" : "no");
+  PrintRow("idle monitoring every 200 ms: CPU per hour", Format("%.3f s", perHourS), "< 0.5 s",
+           idle.failure.empty() && perHourS < 0.5 ? "yes" : "no");
+  PrintRow("idle monitoring: CPU per tick", Format("%.1f us", perTickUs), "", "");
+  PrintRow("  of which a bare 200 ms wake-up of this machine", Format("%.1f us", bareWakeUs), "",
+           "");
   PrintRow("monitoring ticks in the run", Format("%.0f", idle.ticks),
            Format("~%.0f", idleSeconds * 1000.0 / kMonitorIntervalMs).c_str(), "");
   int exitCode = 0;

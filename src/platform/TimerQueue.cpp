@@ -7,25 +7,39 @@
 
 namespace trv::platform {
 
+TimerQueue::Entry* TimerQueue::Find(TTimer* timer) {
+  const auto entry =
+      std::find_if(due_.begin(), due_.end(), [timer](const Entry& e) { return e.first == timer; });
+  return entry == due_.end() ? nullptr : &*entry;
+}
+
 void TimerQueue::Start(TTimer& timer) {
-  due_[&timer] = CurrentClock().Milliseconds() + timer.Interval();
+  const uint64_t at = CurrentClock().Milliseconds() + timer.Interval();
+  if (Entry* entry = Find(&timer)) {
+    entry->second = at;
+  } else {
+    due_.emplace_back(&timer, at);
+  }
 }
 
 void TimerQueue::Stop(TTimer& timer) {
-  due_.erase(&timer);
+  std::erase_if(due_, [&timer](const Entry& e) { return e.first == &timer; });
 }
 
 int TimerQueue::RunDue() {
   const uint64_t now = CurrentClock().Milliseconds();
-  std::vector<TTimer*> due;
+  firing_.clear();
   for (const auto& [timer, at] : due_) {
-    if (at <= now) due.push_back(timer);
+    if (at <= now) firing_.push_back(timer);
   }
   int fired = 0;
-  for (TTimer* timer : due) {
+  // By index: a tick may start another round of RunDue (a message box's loop) that reuses
+  // firing_; what it fired is then no longer due here.
+  for (size_t i = 0; i < firing_.size(); ++i) {
+    TTimer* timer = firing_[i];
     // An earlier tick of this round may have stopped or restarted this timer.
-    auto entry = due_.find(timer);
-    if (entry == due_.end() || entry->second > now) continue;
+    Entry* entry = Find(timer);
+    if (entry == nullptr || entry->second > now) continue;
     entry->second = now + timer->Interval();
     timer->Tick();
     ++fired;
