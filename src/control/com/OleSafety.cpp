@@ -13,6 +13,7 @@ bool IsSafeInterface(REFIID riid) {
   return IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID_IFfrmActivexForm) ||
          IsEqualIID(riid, IID_IPersistPropertyBag) || IsEqualIID(riid, IID_IPersistStreamInit);
 }
+
 }  // namespace
 
 bool OleSafety::Find(REFIID riid, void** object) {

@@ -118,12 +118,18 @@ void SiteLock::SetSite(IOleClientSite* site) {
   fromBrowser_ = false;
   allowed_ = false;
   if (site == nullptr) return;
-  address_ = BrowserLocation(site);
-  fromBrowser_ = !address_.empty();
-  if (address_.empty()) address_ = MonikerLocation(site);
-  if (address_.empty()) return;
-  allowed_ =
-      SitePolicy(AllowedSites()).Allows(platform::WideToUtf8(address_)) || InAllowedZone(address_);
+  // Called from the container's SetClientSite: nothing may escape, and a page whose address
+  // cannot be judged is refused.
+  try {
+    address_ = BrowserLocation(site);
+    fromBrowser_ = !address_.empty();
+    if (address_.empty()) address_ = MonikerLocation(site);
+    if (address_.empty()) return;
+    allowed_ = SitePolicy(AllowedSites()).Allows(platform::WideToUtf8(address_)) ||
+               InAllowedZone(address_);
+  } catch (...) {
+    allowed_ = false;
+  }
 }
 
 void SiteLock::CheckPortAccess() const {
