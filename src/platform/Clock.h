@@ -2,6 +2,12 @@
 
 #include <cstdint>
 
+// <windows.h> defines Yield() as an empty macro (a leftover of 16-bit Windows); it would
+// swallow the member below in a file that includes both.
+#ifdef Yield
+#undef Yield
+#endif
+
 namespace trv::platform {
 
 // Time as the system sees it. The serial and scale logic asks the current clock for time and
