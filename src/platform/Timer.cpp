@@ -8,7 +8,8 @@ namespace trv {
 namespace platform {
 namespace {
 
-TimerService* current = nullptr;
+// Per thread: a thread that runs its own timer queue (a service's worker) installs it for itself.
+thread_local TimerService* current = nullptr;
 
 std::function<void(const std::string&)>& ExceptionHandler() {
   static std::function<void(const std::string&)> handler = [](const std::string& message) {

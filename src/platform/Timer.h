@@ -27,8 +27,8 @@ class TimerService {
 TimerService& SystemTimerService();
 TimerService& CurrentTimerService();
 
-// Installs a timer service for the lifetime of this object (tests only). Timers created while
-// it is installed keep using it.
+// Installs a timer service on the calling thread for the lifetime of this object (tests, and
+// threads that run their own timer queue). Timers created while it is installed keep using it.
 class ScopedTimerService {
  public:
   explicit ScopedTimerService(TimerService& service);
@@ -67,6 +67,13 @@ class TTimer : public TComponent {
   void SetOnTimer(std::function<void(TTimer&)> handler);
   bool Running() const { return running_; }
 
+  // Names the one thing a tick waits for: input on a descriptor. While the source answers a
+  // descriptor (not -1), a service that can wait on descriptors may leave out the ticks until
+  // input arrives there, then ticks at the next moment of the timer's period, as it would have.
+  // A tick that would have found nothing to do thus costs nothing. -1 asks for every tick.
+  void SetIdleSource(std::function<intptr_t()> source) { idleSource_ = std::move(source); }
+  intptr_t IdleDescriptor() const { return idleSource_ ? idleSource_() : -1; }
+
   // Called by the service at each period.
   void Tick();
 
@@ -75,6 +82,7 @@ class TTimer : public TComponent {
 
   platform::TimerService& service_;
   std::function<void(TTimer&)> onTimer_;
+  std::function<intptr_t()> idleSource_;
   uint32_t interval_ = 1000;
   bool enabled_ = true;
   bool running_ = false;

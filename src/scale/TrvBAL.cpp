@@ -32,6 +32,7 @@ TTrvBAL::TTrvBAL(TComponent* AOwner, ScalePort port) : TTrvComponent(AOwner) {
   fsTimer->SetEnabled(false);
   // Dispatched through the virtual call, so a descendant's override is the one that runs.
   fsTimer->SetOnTimer([this](TTimer& sender) { MonitorarTimer(sender); });
+  fsTimer->SetIdleSource([this] { return MonitorIdleDescriptor(); });
 
   fsBAL = CreateScaleDriver(balNenhum, this);
 }
@@ -115,6 +116,14 @@ void TTrvBAL::MonitorarTimer(TTimer&) {
   }
   // Not reached when the reading raised: monitoring then stays off until it is set again.
   fsTimer->SetEnabled(true);
+}
+
+intptr_t TTrvBAL::MonitorIdleDescriptor() const {
+  // A tick reads only when input waits: in the line buffer (then it must run) or in the driver,
+  // which the port's descriptor tells without a tick.
+  const TTrvSerial& serial = *fsDevice->Serial;
+  if (!serial.InstanceActive() || !serial.LineBuffer().empty()) return -1;
+  return serial.InputDescriptor();
 }
 
 void TTrvBAL::RaiseLePeso() {

@@ -46,6 +46,9 @@ class TTrvBAL : public TTrvComponent {
   double LePeso(int MillisecTimeOut);
   // One tick of the monitoring timer.
   virtual void MonitorarTimer(TTimer& Sender);
+  // What the monitoring waits on between ticks that would find nothing to read (see
+  // TTimer::SetIdleSource). A descendant whose ticks do more than read overrides it to answer -1.
+  virtual intptr_t MonitorIdleDescriptor() const;
 
   TTrvBALModelo Modelo() const { return fsModelo; }
   void SetModelo(uint8_t value);

@@ -61,6 +61,8 @@ class CommPort {
   virtual void Close() = 0;
   // The platform's handle (a HANDLE or a file descriptor); -1 when closed.
   virtual intptr_t NativeHandle() const = 0;
+  // A descriptor that a wait for input (poll) can watch, or -1 where the port has none.
+  virtual intptr_t InputDescriptor() const { return -1; }
 
   // After opening: no events watched, the driver's input queue size, and reads that complete
   // when all requested bytes arrived (an interval of 65535 ms between bytes ends them early).

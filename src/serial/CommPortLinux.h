@@ -23,6 +23,7 @@ class CommPortLinux final : public CommPort {
   bool IsOpen() const override { return fd_ >= 0; }
   void Close() override;
   intptr_t NativeHandle() const override { return fd_; }
+  intptr_t InputDescriptor() const override { return fd_; }
 
   void Prepare(uint32_t inputQueueSize) override;
   void SetupQueues(uint32_t inputQueueSize) override;

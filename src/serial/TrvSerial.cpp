@@ -452,35 +452,51 @@ int TTrvSerial::RecvBuffer(char* buffer, int length) {
   return count;
 }
 
-Bytes TTrvSerial::ReadWaiting(int count) {
-  Bytes data(static_cast<size_t>(count), '\0');
-  data.resize(static_cast<size_t>(std::max(RecvBuffer(data.data(), count), 0)));
-  return data;
+void TTrvSerial::AppendWaiting(Bytes& into, int count) {
+  const size_t before = into.size();
+  into.resize(before + static_cast<size_t>(count));
+  int received = 0;
+  try {
+    received = RecvBuffer(into.data() + before, count);
+  } catch (...) {
+    into.resize(before);
+    throw;
+  }
+  into.resize(before + static_cast<size_t>(std::max(received, 0)));
 }
 
 Bytes TTrvSerial::RecvPacket(int timeout) {
   Bytes result;
-  if (IoNotReady()) return result;
+  AppendPacket(result, timeout);
+  return result;
+}
+
+void TTrvSerial::AppendPacket(Bytes& into, int timeout) {
+  if (IoNotReady()) return;
   SetSerialError(0);
   if (!FBuffer.empty()) {
-    result.swap(FBuffer);
+    if (into.empty()) {
+      into.swap(FBuffer);
+    } else {
+      into += FBuffer;
+    }
+    FBuffer.clear();
   } else {
     platform::CurrentClock().Yield();
     int waiting = WaitingData();
     if (waiting <= 0 && CanRead(timeout)) waiting = WaitingData();
     if (waiting > 0) {
-      result = ReadWaiting(waiting);
+      AppendWaiting(into, waiting);
     } else if (FLastError == 0) {
       SetSerialError(kTimeout);
     }  // else the queue query failed: its platform code tells more than a time-out would
   }
   ExceptCheck();
-  return result;
 }
 
-Bytes TTrvSerial::RecvPacketKeeping(const Bytes& received, int timeout) {
+void TTrvSerial::AppendPacketKeeping(Bytes& received, int timeout) {
   try {
-    return RecvPacket(timeout);
+    AppendPacket(received, timeout);
   } catch (...) {
     // The failure is raised to the caller; what was received so far stays for the next call.
     FBuffer.insert(0, received);
@@ -489,14 +505,13 @@ Bytes TTrvSerial::RecvPacketKeeping(const Bytes& received, int timeout) {
 }
 
 Bytes TTrvSerial::Gather(size_t length, int timeout) {
+  // Grown once for the usual lengths; a huge one asked for grows as bytes really come.
+  constexpr size_t kReserveLimit = size_t{4} << 20;
   Bytes stored;
-  Bytes packet;
-  size_t take = 0;
+  stored.reserve(std::min(length, kReserveLimit));
   for (;;) {
     const uint32_t t0 = MillisecondTick();
-    packet = RecvPacketKeeping(stored, timeout);
-    take = std::min(packet.size(), length - stored.size());
-    stored.append(packet, 0, take);
+    AppendPacketKeeping(stored, timeout);
     if (FLastError != 0 || stored.size() >= length) break;
     if (FInterPacketTimeout) continue;
     timeout = RemainingBudget(timeout, TickDifference(t0, MillisecondTick()));
@@ -505,7 +520,11 @@ Bytes TTrvSerial::Gather(size_t length, int timeout) {
       break;
     }
   }
-  FBuffer = packet.substr(take);
+  // The rest of the last packet becomes the line buffer (which that packet emptied).
+  if (stored.size() > length) {
+    FBuffer.assign(stored, length);
+    stored.resize(length);
+  }
   return stored;
 }
 
@@ -583,7 +602,7 @@ Bytes TTrvSerial::RecvTerminated(int timeout, const Bytes& terminator) {
     const uint32_t t0 = MillisecondTick();
     // Only the new bytes (and a terminator that may straddle the old end) need searching.
     const size_t searchFrom = gathered.size() - std::min(gathered.size(), terminator.size() - 1);
-    gathered += RecvPacketKeeping(gathered, timeout);
+    AppendPacketKeeping(gathered, timeout);
     if (FLastError != 0) break;
     position = FindTerminator(gathered, searchFrom, terminator, lineEndMode, terminatorLength);
     if (LineOverLimit(gathered.size(), position)) {

@@ -147,6 +147,8 @@ class TTrvSerial {
   int Tag() const { return FTag; }
   void SetTag(int value) { FTag = value; }
   intptr_t Handle() const { return port_->NativeHandle(); }
+  // What to watch for input before asking for it, or -1 (see CommPort::InputDescriptor).
+  intptr_t InputDescriptor() const { return port_->InputDescriptor(); }
   const Bytes& LineBuffer() const { return FBuffer; }
   void SetLineBuffer(const Bytes& value) { FBuffer = value; }
   bool RaiseExcept() const { return FRaiseExcept; }
@@ -213,11 +215,14 @@ class TTrvSerial {
   void CheckLineErrors();
   // Outcome of a platform read or write, recorded in LastError.
   void RecordTransfer(TransferOutcome outcome);
-  // Reads `count` bytes that the driver reported waiting.
-  Bytes ReadWaiting(int count);
-  // RecvPacket that, when it raises, puts the bytes a longer reception already received back
+  // What RecvPacket receives, appended to `into` in place (a long reception then grows one
+  // buffer instead of copying packets); when it raises, `into` is as it was.
+  void AppendPacket(Bytes& into, int timeout);
+  // Reads `count` bytes that the driver reported waiting onto the end of `into`.
+  void AppendWaiting(Bytes& into, int count);
+  // AppendPacket that, when it raises, puts the bytes a longer reception already received back
   // in front of the line buffer.
-  Bytes RecvPacketKeeping(const Bytes& received, int timeout);
+  void AppendPacketKeeping(Bytes& received, int timeout);
   // Collects packets until `length` bytes are stored or a reception fails; the rest of the last
   // packet becomes the line buffer.
   Bytes Gather(size_t length, int timeout);

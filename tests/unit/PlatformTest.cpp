@@ -7,6 +7,10 @@
 #include "platform/TimerQueue.h"
 #include "testing/ManualClock.h"
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 namespace trv {
 namespace {
 
@@ -99,6 +103,32 @@ TEST(TimerQueue, AHandlerMayStopAndRestartItsTimer) {
   queue.RunFor(400);
   EXPECT_EQ(at, (std::vector<uint64_t>{100, 230, 360}));
 }
+
+#ifndef _WIN32
+// On the system clock, an idle timer waits for input on its source instead of ticking; once
+// input is there it ticks on its own period, never earlier.
+TEST(TimerQueue, AnIdleTimerTicksOnlyWhenItsSourceHasInput) {
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  platform::TimerQueue queue;
+  platform::ScopedTimerService scopedService(queue);
+  platform::Clock& clock = platform::SystemClock();
+  TTimer timer(nullptr);
+  std::vector<uint64_t> at;
+  timer.SetInterval(200);
+  timer.SetIdleSource([&] { return intptr_t{pipeEnds[0]}; });
+  timer.SetOnTimer([&](TTimer&) { at.push_back(clock.Milliseconds()); });
+  const uint64_t start = clock.Milliseconds();
+  queue.RunFor(450);
+  EXPECT_TRUE(at.empty());
+  ASSERT_EQ(write(pipeEnds[1], "x", 1), 1);
+  queue.RunFor(450);
+  ASSERT_FALSE(at.empty());
+  EXPECT_GE(at.front() - start, 600u);  // the first moment of its period after the input
+  close(pipeEnds[0]);
+  close(pipeEnds[1]);
+}
+#endif
 
 TEST(SupportRoutines, BitTest) {
   EXPECT_TRUE(IsBitSet(0x08, 3));
