@@ -23,7 +23,7 @@ struct FormSettings {
   int decimais = 0;
 };
 
-enum class Subcommand { Help, Ler, Monitorar, Portas, Simular, Demo };
+enum class Subcommand { Help, Ler, Monitorar, Portas, Simular, Demo, Servir };
 
 // What the travinel command was asked to do.
 struct CommandOptions {
@@ -35,6 +35,8 @@ struct CommandOptions {
   bool verbose = false;
   // simular: the arguments for the simulator's own command line.
   std::vector<std::string> simulatorArgs;
+  // servir: the arguments of the local weight service.
+  std::vector<std::string> serviceArgs;
 };
 
 }  // namespace trv::cli

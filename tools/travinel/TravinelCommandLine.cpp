@@ -112,12 +112,16 @@ bool TravinelCommandLine::Fail(const std::string& message) {
 
 bool TravinelCommandLine::Parse(int argc, const char* const* argv) {
   const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
-  if (args.empty()) return Fail("missing subcommand (ler, monitorar, portas, simular or demo)");
+  if (args.empty())
+    return Fail("missing subcommand (ler, monitorar, portas, simular, demo or servir)");
   if (!ParseSubcommand(args[0])) return false;
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   switch (options_.command) {
     case Subcommand::Simular:
       options_.simulatorArgs = rest;
+      return true;
+    case Subcommand::Servir:
+      options_.serviceArgs = rest;
       return true;
     case Subcommand::Ler:
     case Subcommand::Monitorar:
@@ -132,11 +136,13 @@ bool TravinelCommandLine::ParseSubcommand(const std::string& name) {
   static const std::map<std::string, Subcommand> kSubcommands{
       {"ler", Subcommand::Ler},       {"monitorar", Subcommand::Monitorar},
       {"portas", Subcommand::Portas}, {"simular", Subcommand::Simular},
-      {"demo", Subcommand::Demo},     {"help", Subcommand::Help},
-      {"--help", Subcommand::Help},   {"-h", Subcommand::Help}};
+      {"demo", Subcommand::Demo},     {"servir", Subcommand::Servir},
+      {"help", Subcommand::Help},     {"--help", Subcommand::Help},
+      {"-h", Subcommand::Help}};
   const auto found = kSubcommands.find(name);
   if (found == kSubcommands.end()) {
-    return Fail("unknown subcommand '" + name + "' (ler, monitorar, portas, simular or demo)");
+    return Fail("unknown subcommand '" + name +
+                "' (ler, monitorar, portas, simular, demo or servir)");
   }
   options_.command = found->second;
   return true;
@@ -227,6 +233,9 @@ Subcommands:
                to. Takes the options of travinel-simulator: travinel simular --help.
   demo         (Linux) read a simulated scale through the whole stack for a few weights and
                states (grams, kilograms with decimals, unstable, silent); a few seconds.
+  servir       run the local weight service for web pages on http://127.0.0.1:8470 (the page
+               at / shows the live weight; travinel.js speaks the control's names). See
+               travinel servir --help.
 
 Options of ler and monitorar (the control's property name is an alias of each):
   --porta N|PATH     --Por_Bal  port: a number as the control takes it (1 is com1: COM1 on

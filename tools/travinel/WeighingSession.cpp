@@ -30,7 +30,7 @@ WeighingSession::WeighingSession(const FormSettings& settings, std::ostream& out
     showReading(peso, resposta);
     if (peso == kNoAnswerCode) ReportMissingAnswer(peso);
   };
-  Configure(settings);
+  Configure(form_, settings);
 }
 
 WeighingSession::~WeighingSession() {
@@ -39,20 +39,22 @@ WeighingSession::~WeighingSession() {
   ui_.SetOnBox(nullptr);
 }
 
-void WeighingSession::Configure(const FormSettings& settings) {
+void WeighingSession::Configure(TFfrmActivexForm& form, const FormSettings& settings) {
   if (!settings.portPath.empty()) {
     const std::string path = settings.portPath;
-    form_.PortName = [path](int) { return path; };
+    form.PortName = [path](int) { return path; };
+  } else {
+    form.PortName = [](int number) { return "com" + std::to_string(number); };
   }
-  form_.SetPorta(settings.porta);
-  form_.SetModBal(settings.modelo);
-  form_.SetHndBal(settings.handshake);
-  form_.SetParBal(settings.paridade);
-  form_.SetStpBal(settings.parada);
-  form_.SetBitBal(settings.bits);
-  form_.SetVelBal(settings.vel);
-  form_.SetUniBal(settings.unidade);
-  form_.SetDecBal(settings.decimais);
+  form.SetPorta(settings.porta);
+  form.SetModBal(settings.modelo);
+  form.SetHndBal(settings.handshake);
+  form.SetParBal(settings.paridade);
+  form.SetStpBal(settings.parada);
+  form.SetBitBal(settings.bits);
+  form.SetVelBal(settings.vel);
+  form.SetUniBal(settings.unidade);
+  form.SetDecBal(settings.decimais);
 }
 
 void WeighingSession::OnStatus(const std::string& text) {

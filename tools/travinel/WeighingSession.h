@@ -34,8 +34,10 @@ class WeighingSession {
 
   TFfrmActivexForm& Form() { return form_; }
 
+  // Writes the settings into the form's properties (a device path through its PortName).
+  static void Configure(TFfrmActivexForm& form, const FormSettings& settings);
+
  private:
-  void Configure(const FormSettings& settings);
   void OnStatus(const std::string& text);
   void OnBox(const HeadlessControls::Box& box);
   // Whether the device takes the port name for a serial port; says why not on `err`.

@@ -9,6 +9,10 @@
 #include "WeighingSession.h"
 #include "serial/SerialPortList.h"
 
+#ifdef TRAVINEL_HAS_SERVICE
+#include "ServiceCommand.h"
+#endif
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -64,6 +68,14 @@ int Run(const CommandOptions& options) {
     case Subcommand::Simular:
     case Subcommand::Demo:
       return Simulate(options);
+    case Subcommand::Servir:
+#ifdef TRAVINEL_HAS_SERVICE
+      return trv::service::ServiceCommand::Run(options.serviceArgs, std::cout, std::cerr);
+#else
+      std::cerr << "travinel: this build has no servir (Boost.Beast or nlohmann-json was missing)"
+                << std::endl;
+      return trv::cli::kExitUsage;
+#endif
     case Subcommand::Help:
       break;
   }

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace trv::service {
+
+// A request as the service sees it, independent of the HTTP library: header names in lower
+// case, the target split into its path and its decoded query.
+struct HttpRequest {
+  std::string method;
+  std::string path;
+  std::map<std::string, std::string> query;
+  std::map<std::string, std::string> headers;
+  std::string body;
+
+  std::string Header(const std::string& lowerName) const {
+    const auto found = headers.find(lowerName);
+    return found == headers.end() ? std::string() : found->second;
+  }
+};
+
+// Splits an origin-form target ("/v1/eventos?Porta=1&Mod_Bal=1") into the request's path and
+// percent-decoded query; false for a target that is not of that form or badly encoded.
+bool ParseTarget(const std::string& target, HttpRequest& request);
+
+// Writes one chunk of an event stream; false once the client has gone.
+using StreamWriter = std::function<bool(const std::string&)>;
+
+struct HttpResponse {
+  int status = 200;
+  std::string contentType = "application/json; charset=utf-8";
+  std::string body;
+  std::vector<std::pair<std::string, std::string>> headers;
+  // Set for an event stream: called after the headers went out, returns when the stream ends.
+  std::function<void(const StreamWriter&)> stream;
+};
+
+}  // namespace trv::service

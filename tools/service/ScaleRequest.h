@@ -1,0 +1,26 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "CommandOptions.h"
+
+namespace trv::service {
+
+// What a page asks of the scale: the weighing form's properties, named as the control names
+// them (Porta, Mod_Bal, Vel_Bal, Bit_Bal, Par_Bal, Stp_Bal, Hnd_Bal, Uni_Bal, Dec_Bal), with
+// the control's defaults for those left out. Porta and Mod_Bal (1 to 7) are required.
+class ScaleRequest {
+ public:
+  // From a JSON object (POST /v1/ler): numbers, and Porta also as a text ("com1" or a device
+  // path). False, with `error` in words a developer can act on, for malformed JSON, a field
+  // that is not the control's, a value of the wrong type or out of range.
+  static bool FromJson(const std::string& body, cli::FormSettings& settings, std::string& error);
+  // From the query of GET /v1/eventos, with the same names and rules (values are texts there).
+  static bool FromQuery(const std::map<std::string, std::string>& query,
+                        cli::FormSettings& settings, std::string& error);
+  // The port as a page names it in the allowed list: the number, or the device path.
+  static std::string PortName(const cli::FormSettings& settings);
+};
+
+}  // namespace trv::service

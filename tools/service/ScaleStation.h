@@ -1,0 +1,73 @@
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "CommandOptions.h"
+#include "scale/TrvBAL.h"
+
+namespace trv::service {
+
+// What one reading gave: the form's PesoLido and status line, and the text of the message box
+// it showed (or of the failure that kept the scale from being enabled), if any.
+struct Reading {
+  double pesoLido = 0;
+  std::string status;
+  std::optional<std::string> mensagem;
+};
+
+// One status the form showed while pages listen, with the weight it holds then.
+struct StatusEvent {
+  std::string status;
+  double pesoLido = 0;
+};
+
+// One serial port's weighing form, on a thread of its own that runs the form's timers. Every
+// request for the port is a task on that thread, so two pages never interleave on the line:
+// they are served one after the other. While at least one listener is registered the scale
+// stays enabled with the form's monitoring, and each status the form shows reaches every
+// listener; when the last one leaves, the scale is disabled and the port closed.
+class ScaleStation {
+ public:
+  using Listener = std::function<void(const StatusEvent&)>;
+  // Makes the port the form opens; null: the operating system's (tests pass a fake).
+  using PortFactory = std::function<ScalePort()>;
+
+  explicit ScaleStation(PortFactory makePort = nullptr);
+  ~ScaleStation();
+  ScaleStation(const ScaleStation&) = delete;
+  ScaleStation& operator=(const ScaleStation&) = delete;
+
+  // Enables the scale (unless listeners keep it enabled), reads once as the control's LerPeso
+  // does, and disables it again. Waits for the tasks queued before it.
+  Reading Read(const cli::FormSettings& settings);
+  // Registers a listener (called on the station's thread; it must not block). The first one
+  // enables the scale with these settings; a later one gets the current status at once.
+  int Listen(const cli::FormSettings& settings, Listener listener);
+  void Leave(int id);
+  // No listener and nothing queued: the station may be let go.
+  bool Idle() const;
+
+ private:
+  class Worker;
+  // Runs the task on the station's thread and waits for it.
+  void RunOnStation(std::function<void(Worker&)> task);
+  void Loop();
+
+  PortFactory makePort_;
+  mutable std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::function<void(Worker&)>> tasks_;
+  bool stopping_ = false;
+  int nextId_ = 0;
+  int listening_ = 0;
+  std::thread thread_;
+};
+
+}  // namespace trv::service

@@ -1,0 +1,217 @@
+#include "ServiceCommand.h"
+
+#include <csignal>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <thread>
+
+#include "ExitCodes.h"
+#include "HttpServer.h"
+#include "OptionValues.h"
+#include "WeightService.h"
+
+#ifndef _WIN32
+#include <pthread.h>
+#include <unistd.h>
+#endif
+
+namespace trv::service {
+namespace {
+
+bool IsLoopback(const std::string& address) {
+  return address.rfind("127.", 0) == 0 || address == "::1";
+}
+
+// "ENDEREÇO:PORTA", or "[::1]:PORTA".
+bool ParseListen(const std::string& text, ServiceSettings& settings) {
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0) return false;
+  std::string address = text.substr(0, colon);
+  if (address.front() == '[' && address.back() == ']')
+    address = address.substr(1, address.size() - 2);
+  int port = 0;
+  if (!cli::OptionValues::Integer(text.substr(colon + 1), 1, 65535, port)) return false;
+  settings.address = address;
+  settings.port = static_cast<uint16_t>(port);
+  return !address.empty();
+}
+
+void SplitList(const std::string& text, std::vector<std::string>& into) {
+  std::stringstream stream(text);
+  std::string item;
+  while (std::getline(stream, item, ',')) {
+    if (!item.empty()) into.push_back(item);
+  }
+}
+
+// {"origens": ["https://loja.exemplo"], "portasPermitidas": ["1", "/dev/ttyUSB0"]}
+bool ReadConfig(const std::string& path, ServiceSettings& settings, std::string& error) {
+  std::ifstream file(path);
+  if (!file) {
+    error = "--config: não foi possível abrir " + path;
+    return false;
+  }
+  const nlohmann::json json = nlohmann::json::parse(file, nullptr, false);
+  if (json.is_discarded() || !json.is_object()) {
+    error = "--config: " + path + " não é um objeto JSON";
+    return false;
+  }
+  for (const auto& [name, list] : json.items()) {
+    auto& target = name == "origens" ? settings.origins : settings.allowedPorts;
+    if ((name != "origens" && name != "portasPermitidas") || !list.is_array()) {
+      error = "--config: campo desconhecido ou não é uma lista: " + name;
+      return false;
+    }
+    for (const auto& item : list) {
+      if (!item.is_string()) {
+        error = "--config: " + name + " deve ser uma lista de textos";
+        return false;
+      }
+      target.push_back(item.get<std::string>());
+    }
+  }
+  return true;
+}
+
+#ifdef _WIN32
+void WaitForStop() {
+  // Ctrl-C ends the process; the ports close with it.
+  for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
+#else
+// The stop signals are blocked in every thread (the server's threads inherit the mask) and
+// taken here; no handler runs inside a system call of the serial port.
+sigset_t BlockStopSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  // A page that leaves while its answer is written must not end the service.
+  std::signal(SIGPIPE, SIG_IGN);
+  return set;
+}
+
+void WaitForStop(const sigset_t& set) {
+  int signal = 0;
+  sigwait(&set, &signal);
+}
+#endif
+
+}  // namespace
+
+bool ServiceCommand::Parse(const std::vector<std::string>& args, ServiceSettings& settings,
+                           bool& help, std::string& error) {
+  help = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& name = args[i];
+    if (name == "--help" || name == "-h") {
+      help = true;
+      return true;
+    }
+    if (name == "--permitir-rede") {
+      settings.allowNetwork = true;
+      continue;
+    }
+    if (i + 1 >= args.size()) {
+      error = name.rfind("--", 0) == 0 ? name + " precisa de um valor"
+                                       : "argumento inesperado: " + name;
+      return false;
+    }
+    const std::string& value = args[++i];
+    if (name == "--escuta") {
+      if (!ParseListen(value, settings)) {
+        error = "--escuta: '" + value + "' não é ENDEREÇO:PORTA (como 127.0.0.1:8470)";
+        return false;
+      }
+    } else if (name == "--origem") {
+      if (RequestGuard::NormalOrigin(value).empty()) {
+        error = "--origem: '" + value + "' não é uma origem como https://loja.exemplo:8443";
+        return false;
+      }
+      settings.origins.push_back(value);
+    } else if (name == "--portas-permitidas") {
+      SplitList(value, settings.allowedPorts);
+    } else if (name == "--config") {
+      if (!ReadConfig(value, settings, error)) return false;
+    } else {
+      error = "opção desconhecida: " + name;
+      return false;
+    }
+  }
+  if (!IsLoopback(settings.address) && !settings.allowNetwork) {
+    error = "--escuta: " + settings.address +
+            " não é o endereço local; outra máquina poderia usar a balança. Use --permitir-rede "
+            "para aceitar isso";
+    return false;
+  }
+  return true;
+}
+
+int ServiceCommand::Run(const std::vector<std::string>& args, std::ostream& out,
+                        std::ostream& err) {
+  ServiceSettings settings;
+  bool help = false;
+  std::string error;
+  if (!Parse(args, settings, help, error)) {
+    err << "travinel servir: " << error << std::endl;
+    return cli::kExitUsage;
+  }
+  if (help) {
+    out << Usage();
+    return cli::kExitOk;
+  }
+#ifndef _WIN32
+  const sigset_t stopSignals = BlockStopSignals();
+#endif
+  WeightService service(settings);
+  HttpServer server([&service](const HttpRequest& request) { return service.Handle(request); },
+                    WeightService::kMaxBody);
+  if (!server.Listen(settings.address, settings.port, error)) {
+    err << "travinel servir: " << error << std::endl;
+    return cli::kExitPortFailure;
+  }
+  const std::string host = settings.address.find(':') != std::string::npos
+                               ? "[" + settings.address + "]"
+                               : settings.address;
+  out << "travinel servir: escutando em http://" << host << ":" << settings.port
+      << "/ (Ctrl-C para parar)" << std::endl;
+  std::thread accepting([&server] { server.Run(); });
+#ifdef _WIN32
+  WaitForStop();
+#else
+  WaitForStop(stopSignals);
+#endif
+  out << "travinel servir: parado" << std::endl;
+  // Pages still listening hold threads in the middle of their streams: the process ends here,
+  // and the system closes the ports and connections with it.
+  std::_Exit(cli::kExitOk);
+}
+
+std::string ServiceCommand::Usage() {
+  return R"(usage: travinel servir [options]
+Runs the local weight service: web pages on this computer read the scale over HTTP, through the
+same weighing form as the Travinel control. The page at / shows the live weight; /travinel.js
+is the client module for your own pages (see the README).
+
+  --escuta ENDEREÇO:PORTA   where to listen; default 127.0.0.1:8470
+  --permitir-rede           allow an address other than the loopback one (other machines could
+                            then reach the scale)
+  --origem URL              a page origin allowed to call the service, e.g.
+                            https://pdv.minhaloja.com.br (repeatable); the service's own pages
+                            are always allowed, every other origin is refused
+  --portas-permitidas LISTA the only serial ports pages may use, e.g. 1,/dev/ttyUSB0
+  --config ARQUIVO          a JSON file: {"origens": [...], "portasPermitidas": [...]}
+  --help, -h                this text
+
+API (JSON in UTF-8, names of the control's properties):
+  POST /v1/ler       {"Porta": 1 or "/dev/ttyUSB0", "Mod_Bal": 1-7, "Vel_Bal", "Bit_Bal",
+                     "Par_Bal", "Stp_Bal", "Hnd_Bal", "Uni_Bal", "Dec_Bal"}
+                     -> {"PesoLido": 1234, "status": "...", "mensagem": null or "..."}
+  GET  /v1/eventos?Porta=...&Mod_Bal=...   Server-Sent Events {"status", "PesoLido"}
+  GET  /v1/portas    the serial ports of this machine
+)";
+}
+
+}  // namespace trv::service

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace trv::service {
+
+// How `travinel servir` was started.
+struct ServiceSettings {
+  std::string address = "127.0.0.1";
+  uint16_t port = 8470;
+  // Listening on an address other than the loopback one was asked for explicitly.
+  bool allowNetwork = false;
+  // Origins (scheme://host[:port]) whose pages may call the service, besides its own.
+  std::vector<std::string> origins;
+  // Serial ports pages may use (numbers as "1" or device paths); empty: every port.
+  std::vector<std::string> allowedPorts;
+};
+
+}  // namespace trv::service

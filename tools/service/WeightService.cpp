@@ -1,0 +1,179 @@
+#include "WeightService.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <nlohmann/json.hpp>
+
+#include "ScaleRequest.h"
+#include "ServiceAssets.h"
+#include "serial/SerialPortList.h"
+
+namespace trv::service {
+namespace {
+
+using nlohmann::json;
+
+// More ports than a shop has; beyond it, stations no page uses are let go first.
+constexpr size_t kMaxStations = 32;
+// Events a slow page has not taken yet; older ones give way to newer.
+constexpr size_t kMaxPendingEvents = 64;
+
+std::string Dump(const json& value) {
+  // Texts from the system (an error's description) may not be valid UTF-8: replaced, not thrown.
+  return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+HttpResponse Json(int status, const json& value) {
+  HttpResponse response;
+  response.status = status;
+  response.body = Dump(value);
+  return response;
+}
+
+HttpResponse Asset(const char* contentType, const char* body) {
+  HttpResponse response;
+  response.contentType = contentType;
+  response.body = body;
+  return response;
+}
+
+// The events of one listening page, handed from the station's thread to the page's.
+class Mailbox {
+ public:
+  void Push(std::string event) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (events_.size() == kMaxPendingEvents) events_.pop_front();
+      events_.push_back(std::move(event));
+    }
+    arrived_.notify_one();
+  }
+  // The next event, or nothing when none came within the time.
+  bool Take(std::string& event, std::chrono::seconds patience) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!arrived_.wait_for(lock, patience, [this] { return !events_.empty(); })) return false;
+    event = std::move(events_.front());
+    events_.pop_front();
+    return true;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable arrived_;
+  std::deque<std::string> events_;
+};
+
+}  // namespace
+
+WeightService::WeightService(const ServiceSettings& settings, ScaleStation::PortFactory makePort)
+    : settings_(settings), guard_(settings), makePort_(std::move(makePort)) {}
+
+HttpResponse WeightService::Error(int status, const std::string& text) {
+  return Json(status, json{{"erro", text}});
+}
+
+HttpResponse WeightService::Handle(const HttpRequest& request) {
+  if (!guard_.HostAllowed(request.Header("host"))) {
+    return Error(403, "Host não permitido: " + request.Header("host"));
+  }
+  const std::string origin = request.Header("origin");
+  if (!origin.empty() && !guard_.OriginAllowed(origin)) {
+    return Error(403, "Origem não permitida: " + origin);
+  }
+  // A page of another site that sent no Origin (a link, an image) is still a stranger.
+  const std::string site = request.Header("sec-fetch-site");
+  if (origin.empty() && !site.empty() && site != "same-origin" && site != "none") {
+    return Error(403, "Origem não permitida: pedido de outro site sem Origin");
+  }
+  const bool preflight = request.method == "OPTIONS";
+  HttpResponse response = preflight ? HttpResponse{204, "", "", {}, nullptr} : Route(request);
+  for (auto& header : guard_.CorsHeaders(origin, preflight)) response.headers.push_back(header);
+  return response;
+}
+
+HttpResponse WeightService::Route(const HttpRequest& request) {
+  struct Route {
+    const char* method;
+    const char* path;
+    std::function<HttpResponse()> answer;
+  };
+  const Route routes[] = {
+      {"GET", "/", [] { return Asset("text/html; charset=utf-8", kIndexHtml); }},
+      {"GET", "/travinel.js", [] { return Asset("text/javascript; charset=utf-8", kTravinelJs); }},
+      {"GET", "/v1/portas", [this] { return Ports(); }},
+      {"POST", "/v1/ler", [&] { return Read(request); }},
+      {"GET", "/v1/eventos", [&] { return Events(request); }},
+  };
+  for (const Route& route : routes) {
+    if (request.path != route.path) continue;
+    if (request.method == route.method) return route.answer();
+    HttpResponse refused = Error(405, "método não permitido: " + request.method);
+    refused.headers.emplace_back("Allow", route.method);
+    return refused;
+  }
+  return Error(404, "não encontrado: " + request.path);
+}
+
+HttpResponse WeightService::Read(const HttpRequest& request) {
+  cli::FormSettings settings;
+  std::string error;
+  if (!ScaleRequest::FromJson(request.body, settings, error)) return Error(400, error);
+  const std::string port = ScaleRequest::PortName(settings);
+  if (!guard_.PortAllowed(port)) return Error(403, "Porta não permitida: " + port);
+  const std::shared_ptr<ScaleStation> station = StationFor(port);
+  if (!station) return Error(503, "portas demais em uso; tente de novo");
+  const Reading reading = station->Read(settings);
+  return Json(200, json{{"PesoLido", reading.pesoLido},
+                        {"status", reading.status},
+                        {"mensagem", reading.mensagem ? json(*reading.mensagem) : json(nullptr)}});
+}
+
+HttpResponse WeightService::Events(const HttpRequest& request) {
+  cli::FormSettings settings;
+  std::string error;
+  if (!ScaleRequest::FromQuery(request.query, settings, error)) return Error(400, error);
+  const std::string port = ScaleRequest::PortName(settings);
+  if (!guard_.PortAllowed(port)) return Error(403, "Porta não permitida: " + port);
+  std::shared_ptr<ScaleStation> station = StationFor(port);
+  if (!station) return Error(503, "portas demais em uso; tente de novo");
+  HttpResponse response;
+  response.contentType = "text/event-stream; charset=utf-8";
+  response.headers.emplace_back("Cache-Control", "no-store");
+  response.stream = [station, settings](const StreamWriter& write) {
+    auto mailbox = std::make_shared<Mailbox>();
+    const int id = station->Listen(settings, [mailbox](const StatusEvent& event) {
+      mailbox->Push(Dump(json{{"status", event.status}, {"PesoLido", event.pesoLido}}));
+    });
+    std::string event;
+    for (;;) {
+      const bool got = mailbox->Take(event, std::chrono::seconds(kHeartbeatSeconds));
+      if (!write(got ? "data: " + event + "\n\n" : ": ainda aqui\n\n")) break;
+    }
+    station->Leave(id);
+  };
+  return response;
+}
+
+HttpResponse WeightService::Ports() {
+  json ports = json::array();
+  for (const SerialPortEntry& port : ListSerialPorts()) {
+    ports.push_back(json{{"nome", port.name}, {"dispositivo", port.device}});
+  }
+  return Json(200, ports);
+}
+
+std::shared_ptr<ScaleStation> WeightService::StationFor(const std::string& port) {
+  const std::lock_guard<std::mutex> lock(stationsMutex_);
+  const auto found = stations_.find(port);
+  if (found != stations_.end()) return found->second;
+  if (stations_.size() >= kMaxStations) {
+    std::erase_if(stations_, [](const auto& entry) { return entry.second->Idle(); });
+  }
+  if (stations_.size() >= kMaxStations) return nullptr;
+  auto station = std::make_shared<ScaleStation>(makePort_);
+  stations_.emplace(port, station);
+  return station;
+}
+
+}  // namespace trv::service
