@@ -1,0 +1,182 @@
+"""The local weight service end to end: its refusals over raw HTTP, then the demo page in a
+real Chromium against the simulated scale. Run by run-service-test, which starts both."""
+
+import argparse
+import http.client
+import json
+import os
+import socket
+import sys
+import threading
+import time
+from functools import partial
+from http.server import SimpleHTTPRequestHandler, ThreadingHTTPServer
+from urllib.parse import quote, urlparse
+
+failures = []
+
+
+def check(condition, what):
+    print(("ok   " if condition else "FAIL ") + what, flush=True)
+    if not condition:
+        failures.append(what)
+
+
+def request(service, method, path, body=None, headers=None):
+    url = urlparse(service)
+    connection = http.client.HTTPConnection(url.hostname, url.port, timeout=15)
+    connection.request(method, path, body=body, headers=headers or {})
+    response = connection.getresponse()
+    data = response.read()
+    connection.close()
+    return response.status, data
+
+
+def raw(service, data, read=True):
+    url = urlparse(service)
+    with socket.create_connection((url.hostname, url.port), timeout=15) as s:
+        s.sendall(data)
+        return s.recv(4096) if read else b""
+
+
+def security_cases(args):
+    service = args.service
+    host = urlparse(service).netloc
+    reading = json.dumps({"Porta": args.scale, "Mod_Bal": 1})
+    status, body = request(service, "POST", "/v1/ler", reading)
+    check(status == 200 and json.loads(body)["PesoLido"] == 1234, "a reading gives 1234: %s" % body)
+    status, _ = request(service, "POST", "/v1/ler", reading, {"Origin": "https://evil.example"})
+    check(status == 403, "a refused origin gets 403")
+    status, _ = request(service, "POST", "/v1/ler", reading,
+                        {"Origin": "http://%s.evil.example" % host.split(":")[0]})
+    check(status == 403, "a look-alike origin gets 403")
+    status, _ = request(service, "GET", "/v1/portas", None,
+                        {"Sec-Fetch-Site": "cross-site"})
+    check(status == 403, "a cross-site request without Origin gets 403")
+    status, _ = request(service, "GET", "/v1/portas", None, {"Host": "rebind.evil.example:%d" % urlparse(service).port})
+    check(status == 403, "a rebinding Host gets 403")
+    status, body = request(service, "OPTIONS", "/v1/ler", None,
+                           {"Origin": "https://evil.example",
+                            "Access-Control-Request-Method": "POST",
+                            "Access-Control-Request-Private-Network": "true"})
+    check(status == 403, "a preflight from a refused origin gets 403")
+    answer = raw(service, ("POST /v1/ler HTTP/1.1\r\nHost: %s\r\nContent-Length: 20000\r\n\r\n"
+                           % host).encode())
+    check(answer.startswith(b"HTTP/1.1 413"), "a body above 16 KiB is refused unread: %r" % answer[:20])
+    answer = raw(service, b"\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03garbage\r\n\r\n")
+    check(answer.startswith(b"HTTP/1.1 400"), "garbage bytes get 400: %r" % answer[:20])
+    status, body = request(service, "POST", "/v1/ler", '{"Porta": 1, "Mod_Bal": 1, "Nada": 2}')
+    check(status == 400 and b"Nada" in body, "an unknown field gets 400: %s" % body)
+    # A client that leaves in the middle of a reading: the port is left sound for the next.
+    raw(service, ("POST /v1/ler HTTP/1.1\r\nHost: %s\r\nContent-Length: %d\r\n\r\n%s"
+                  % (host, len(reading), reading)).encode(), read=False)
+    time.sleep(0.05)
+    status, body = request(service, "POST", "/v1/ler", reading)
+    check(status == 200 and json.loads(body)["PesoLido"] == 1234,
+          "after a client left mid-reading, the next reading gives 1234: %s" % body)
+
+
+def control(args, command):
+    with open(args.control, "w") as line:
+        line.write(command + "\n")
+
+
+def serve_refused_page(args, service):
+    """A page on another origin (not on the service's list) that tries to read the scale."""
+    page = """<!DOCTYPE html><meta charset="utf-8"><div id="resultado">esperando</div>
+<script type="module">
+const resultado = document.getElementById("resultado");
+try {
+  const resposta = await fetch("%s/v1/ler", {method: "POST",
+      headers: {"Content-Type": "application/json"},
+      body: JSON.stringify({Porta: %s, Mod_Bal: 1})});
+  resultado.textContent = "peso " + (await resposta.json()).PesoLido;
+} catch (erro) {
+  resultado.textContent = "recusado";
+}
+</script>""" % (service, json.dumps(args.scale))
+    folder = os.path.join(args.work, "outro-site")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "index.html"), "w") as f:
+        f.write(page)
+    class QuietHandler(SimpleHTTPRequestHandler):
+        def log_message(self, *arguments):
+            pass
+
+    handler = partial(QuietHandler, directory=folder)
+    server = ThreadingHTTPServer(("127.0.0.1", args.page_port), handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
+
+
+def browser_cases(args):
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common.by import By
+    from selenium.webdriver.support.ui import WebDriverWait
+
+    options = webdriver.ChromeOptions()
+    for flag in ("--headless=new", "--no-sandbox", "--disable-dev-shm-usage", "--disable-gpu",
+                 "--window-size=720,420"):
+        options.add_argument(flag)
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    try:
+        def shows(text, seconds=15):
+            try:
+                WebDriverWait(driver, seconds).until(
+                    lambda d: text in d.find_element(By.ID, "status").text)
+                return True
+            except Exception:
+                return False
+
+        page = "%s/?Porta=%s&Mod_Bal=1&Usr_Bal=1" % (args.service, quote(args.scale))
+        driver.get(page)
+        check(shows("Peso Aferido: 1234 gramas"), "the demo page shows 1234 g")
+        check(driver.find_element(By.ID, "peso").text == "1234", "the weight box shows 1234")
+        if args.screenshot:
+            driver.save_screenshot(args.screenshot)
+        control(args, "WEIGHT 2500")
+        check(shows("Peso Aferido: 2500 gramas"), "the page follows the scale to 2500 g")
+        control(args, "STATE unstable")
+        check(shows("Peso Instavel Aguarde Nova Leitura"), "an unstable scale shows its status")
+        control(args, "STATE stable")
+        driver.find_element(By.ID, "habilitar").click()
+        check(shows("Balança Desativada"), "unticking the box disables the scale")
+        driver.find_element(By.ID, "ler").click()
+        check(shows("Peso Aferido: 2500 gramas"), "Ler Peso reads once")
+
+        server = serve_refused_page(args, args.service)
+        try:
+            driver.get("http://127.0.0.1:%d/" % args.page_port)
+            WebDriverWait(driver, 15).until(
+                lambda d: d.find_element(By.ID, "resultado").text != "esperando")
+            text = driver.find_element(By.ID, "resultado").text
+            check(text == "recusado", "a page from a refused origin gets no weight: %s" % text)
+        finally:
+            server.shutdown()
+    finally:
+        driver.quit()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--service", required=True)
+    parser.add_argument("--page-port", type=int, required=True)
+    parser.add_argument("--scale", required=True)
+    parser.add_argument("--control", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--screenshot")
+    parser.add_argument("--only-browser", action="store_true")
+    args = parser.parse_args()
+    if not args.only_browser:
+        security_cases(args)
+    browser_cases(args)
+    if failures:
+        print("%d check(s) failed" % len(failures))
+        return 1
+    print("all checks passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
