@@ -23,8 +23,7 @@
 
 #include <thread>
 
-#include "ScaleSimulator.h"
-#include "testing/Pseudoterminal.h"
+#include "LocalSimulator.h"
 #endif
 
 #include <algorithm>
@@ -97,45 +96,6 @@ bool SetSimulatedWeight(const std::string& controlPort, std::string& error) {
 }
 
 #ifndef _WIN32
-// The scale simulator of this process: a Filizola scale on a pseudo-terminal, served by a
-// thread until the object goes.
-class LocalSimulator {
- public:
-  bool Start(std::string& error) {
-    if (!line_.Open()) {
-      error = line_.Error();
-      return false;
-    }
-    if (pipe(stop_) != 0) {
-      error = "pipe failed";
-      return false;
-    }
-    trv::tools::SimulatorSettings settings;
-    settings.protocol = "filizola";
-    settings.reading.grams = kGrams;
-    simulator_ = std::make_unique<trv::tools::ScaleSimulator>(line_.MasterFd(), stop_[0], settings);
-    thread_ = std::thread([this] { simulator_->Serve(); });
-    return true;
-  }
-  ~LocalSimulator() {
-    if (thread_.joinable()) {
-      const char stop = 'q';
-      if (write(stop_[1], &stop, 1) != 1) std::perror("scale_reading: stopping the simulator");
-      thread_.join();
-    }
-    for (int fd : stop_) {
-      if (fd >= 0) close(fd);
-    }
-  }
-  const std::string& Port() const { return line_.SlavePath(); }
-
- private:
-  trv::tools::Pseudoterminal line_;
-  int stop_[2] = {-1, -1};
-  std::unique_ptr<trv::tools::ScaleSimulator> simulator_;
-  std::thread thread_;
-};
-
 // A pseudo-terminal with nobody at the far end: a silent line.
 class SilentLine {
  public:
@@ -292,7 +252,7 @@ int main(int argc, char** argv) {
                  "tests/support/with-simulator)\n");
     return 2;
 #else
-    LocalSimulator simulator;
+    trv::bench::LocalSimulator simulator(kGrams);
     if (!simulator.Start(error)) {
       std::fprintf(stderr, "scale_reading: %s\n", error.c_str());
       return 1;

@@ -29,6 +29,8 @@ bool ParseTarget(const std::string& target, HttpRequest& request);
 
 // Writes one chunk of an event stream; false once the client has gone.
 using StreamWriter = std::function<bool(const std::string&)>;
+// Whether the client of an event stream has closed its side (answers at once).
+using ClientGone = std::function<bool()>;
 
 struct HttpResponse {
   int status = 200;
@@ -36,7 +38,7 @@ struct HttpResponse {
   std::string body;
   std::vector<std::pair<std::string, std::string>> headers;
   // Set for an event stream: called after the headers went out, returns when the stream ends.
-  std::function<void(const StreamWriter&)> stream;
+  std::function<void(const StreamWriter&, const ClientGone&)> stream;
 };
 
 }  // namespace trv::service

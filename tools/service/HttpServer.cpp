@@ -5,6 +5,7 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <cctype>
+#include <cerrno>
 #include <thread>
 
 namespace trv::service {
@@ -41,6 +42,25 @@ bool WriteAll(tcp::socket& socket, const std::string& data) {
   beast::error_code error;
   asio::write(socket, asio::buffer(data), error);
   return !error;
+}
+
+// A client of an event stream sends nothing more: anything readable is its end (or junk).
+bool ClientClosed(tcp::socket& socket) {
+#ifdef _WIN32
+  u_long waiting = 0;
+  if (ioctlsocket(socket.native_handle(), FIONREAD, &waiting) != 0) return true;
+  if (waiting > 0) return true;
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(socket.native_handle(), &readable);
+  timeval now{0, 0};
+  // Readable with nothing waiting: the peer closed.
+  return select(0, &readable, nullptr, nullptr, &now) != 0;
+#else
+  char byte = 0;
+  const ssize_t n = recv(socket.native_handle(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  return !(n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK));
+#endif
 }
 
 // The head of an event stream: no length, the connection ends with the stream.
@@ -98,6 +118,12 @@ bool HttpServer::Listen(const std::string& address, uint16_t port, std::string& 
   if (!code) state_->acceptor.listen(asio::socket_base::max_listen_connections, code);
   if (code) error = address + ":" + std::to_string(port) + ": " + code.message();
   return !code;
+}
+
+uint16_t HttpServer::Port() const {
+  beast::error_code error;
+  const tcp::endpoint local = state_->acceptor.local_endpoint(error);
+  return error ? 0 : local.port();
 }
 
 void HttpServer::Run() {
@@ -163,7 +189,8 @@ void HttpServer::Serve(void* opaque) {
     }
     if (response.stream) {
       if (WriteAll(socket, StreamHead(response))) {
-        response.stream([&socket](const std::string& chunk) { return WriteAll(socket, chunk); });
+        response.stream([&socket](const std::string& chunk) { return WriteAll(socket, chunk); },
+                        [&socket] { return ClientClosed(socket); });
       }
       break;
     }

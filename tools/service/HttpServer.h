@@ -25,6 +25,8 @@ class HttpServer {
 
   // Binds the address and port; false with the reason in `error`.
   bool Listen(const std::string& address, uint16_t port, std::string& error);
+  // The port bound (the one the system chose when Listen was given 0).
+  uint16_t Port() const;
   // Accepts connections until Stop (from another thread).
   void Run();
   void Stop();

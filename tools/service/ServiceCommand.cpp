@@ -1,5 +1,6 @@
 #include "ServiceCommand.h"
 
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -75,9 +76,11 @@ bool ReadConfig(const std::string& path, ServiceSettings& settings, std::string&
 }
 
 #ifdef _WIN32
-void WaitForStop() {
+void WaitForStop(int seconds) {
   // Ctrl-C ends the process; the ports close with it.
-  for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+  do {
+    std::this_thread::sleep_for(std::chrono::seconds(seconds > 0 ? seconds : 3600));
+  } while (seconds == 0);
 }
 #else
 // The stop signals are blocked in every thread (the server's threads inherit the mask) and
@@ -93,9 +96,14 @@ sigset_t BlockStopSignals() {
   return set;
 }
 
-void WaitForStop(const sigset_t& set) {
-  int signal = 0;
-  sigwait(&set, &signal);
+void WaitForStop(const sigset_t& set, int seconds) {
+  if (seconds == 0) {
+    int signal = 0;
+    sigwait(&set, &signal);
+    return;
+  }
+  timespec remaining{seconds, 0};
+  sigtimedwait(&set, nullptr, &remaining);
 }
 #endif
 
@@ -133,6 +141,11 @@ bool ServiceCommand::Parse(const std::vector<std::string>& args, ServiceSettings
       settings.origins.push_back(value);
     } else if (name == "--portas-permitidas") {
       SplitList(value, settings.allowedPorts);
+    } else if (name == "--duracao") {
+      if (!cli::OptionValues::Integer(value, 1, 31536000, settings.durationSeconds)) {
+        error = "--duracao: '" + value + "' não é um número de segundos de 1 a 31536000";
+        return false;
+      }
     } else if (name == "--config") {
       if (!ReadConfig(value, settings, error)) return false;
     } else {
@@ -179,9 +192,9 @@ int ServiceCommand::Run(const std::vector<std::string>& args, std::ostream& out,
       << "/ (Ctrl-C para parar)" << std::endl;
   std::thread accepting([&server] { server.Run(); });
 #ifdef _WIN32
-  WaitForStop();
+  WaitForStop(settings.durationSeconds);
 #else
-  WaitForStop(stopSignals);
+  WaitForStop(stopSignals, settings.durationSeconds);
 #endif
   out << "travinel servir: parado" << std::endl;
   // Pages still listening hold threads in the middle of their streams: the process ends here,
@@ -203,6 +216,7 @@ is the client module for your own pages (see the README).
                             are always allowed, every other origin is refused
   --portas-permitidas LISTA the only serial ports pages may use, e.g. 1,/dev/ttyUSB0
   --config ARQUIVO          a JSON file: {"origens": [...], "portasPermitidas": [...]}
+  --duracao SEGUNDOS        stop after this many seconds (default: until Ctrl-C)
   --help, -h                this text
 
 API (JSON in UTF-8, names of the control's properties):

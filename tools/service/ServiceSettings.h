@@ -16,6 +16,8 @@ struct ServiceSettings {
   std::vector<std::string> origins;
   // Serial ports pages may use (numbers as "1" or device paths); empty: every port.
   std::vector<std::string> allowedPorts;
+  // Seconds to serve before ending by itself; 0: until stopped.
+  int durationSeconds = 0;
 };
 
 }  // namespace trv::service

@@ -140,15 +140,26 @@ HttpResponse WeightService::Events(const HttpRequest& request) {
   HttpResponse response;
   response.contentType = "text/event-stream; charset=utf-8";
   response.headers.emplace_back("Cache-Control", "no-store");
-  response.stream = [station, settings](const StreamWriter& write) {
+  response.stream = [station, settings](const StreamWriter& write, const ClientGone& gone) {
     auto mailbox = std::make_shared<Mailbox>();
     const int id = station->Listen(settings, [mailbox](const StatusEvent& event) {
       mailbox->Push(Dump(json{{"status", event.status}, {"PesoLido", event.pesoLido}}));
     });
     std::string event;
+    int quietSeconds = 0;
     for (;;) {
-      const bool got = mailbox->Take(event, std::chrono::seconds(kHeartbeatSeconds));
-      if (!write(got ? "data: " + event + "\n\n" : ": ainda aqui\n\n")) break;
+      if (mailbox->Take(event, std::chrono::seconds(1))) {
+        quietSeconds = 0;
+        if (!write("data: " + event + "\n\n")) break;
+        continue;
+      }
+      // Nothing to say: a page that left is noticed within a second, and a comment now and
+      // then keeps proxies and the browser from calling the stream dead.
+      if (gone()) break;
+      if (++quietSeconds >= kHeartbeatSeconds) {
+        quietSeconds = 0;
+        if (!write(": ainda aqui\n\n")) break;
+      }
     }
     station->Leave(id);
   };
