@@ -56,7 +56,8 @@ class MaskReset {
 
 // Back-off between polls of the queue counts when the system cannot wait for line events:
 // prompt answers are seen within a few milliseconds, and a long silent wait polls every 20 ms
-// (under Wine each poll costs a few hundred microseconds: about 4 % of a CPU, where 5 ms cost 12 %).
+// (under Wine each poll costs a few hundred microseconds: about 4 % of a CPU, where 5 ms cost
+// 12 %).
 constexpr DWORD kFirstBackoffMs = 1;
 constexpr DWORD kLongestBackoffMs = 20;
 
