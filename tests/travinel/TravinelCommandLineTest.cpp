@@ -108,7 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
     Messages, BadCommandLineTest,
     ::testing::Values(
         BadCase{{}, "missing subcommand (ler, monitorar, portas, simular, demo or servir)"},
-        BadCase{{"pesar"}, "unknown subcommand 'pesar' (ler, monitorar, portas, simular, demo or servir)"},
+        BadCase{{"pesar"},
+                "unknown subcommand 'pesar' (ler, monitorar, portas, simular, demo or servir)"},
         BadCase{{"ler", "--modelo", "1"},
                 "ler needs --porta (a port number, or a device path such as /dev/ttyUSB0)"},
         BadCase{{"monitorar", "--porta", "1"}, "monitorar needs --modelo (filizola, toledo, ...)"},
