@@ -42,7 +42,11 @@
 #include "scale/TrvBAL.h"
 #include "serial/TrvSerial.h"
 
+#include "ProcessCpu.h"
+
 namespace {
+
+using trv::bench::ProcessCpuMilliseconds;
 
 using Steady = std::chrono::steady_clock;
 
@@ -54,28 +58,6 @@ constexpr double kKilograms = 1.234;
 
 double MillisecondsBetween(Steady::time_point from, Steady::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-// User and system CPU time of the whole process, in milliseconds.
-double ProcessCpuMilliseconds() {
-#ifdef _WIN32
-  FILETIME creation{};
-  FILETIME exit{};
-  FILETIME kernel{};
-  FILETIME user{};
-  GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user);
-  auto hundredNs = [](const FILETIME& time) {
-    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-  };
-  return static_cast<double>(hundredNs(kernel) + hundredNs(user)) / 1e4;
-#else
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  auto ms = [](const timeval& time) {
-    return static_cast<double>(time.tv_sec) * 1e3 + static_cast<double>(time.tv_usec) / 1e3;
-  };
-  return ms(usage.ru_utime) + ms(usage.ru_stime);
-#endif
 }
 
 std::string Environment(const char* name) {

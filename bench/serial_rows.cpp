@@ -22,7 +22,11 @@
 
 #include "serial/TrvSerial.h"
 
+#include "ProcessCpu.h"
+
 namespace {
+
+using trv::bench::ProcessCpuMilliseconds;
 
 using Steady = std::chrono::steady_clock;
 
@@ -35,22 +39,6 @@ const char kRoundTripHex[] = "0102030405060708";
 
 double MillisecondsSince(Steady::time_point start) {
   return std::chrono::duration<double, std::milli>(Steady::now() - start).count();
-}
-
-double ProcessCpuMilliseconds() {
-#ifdef _WIN32
-  FILETIME creation{}, exit{}, kernel{}, user{};
-  GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user);
-  auto hundredNs = [](const FILETIME& t) {
-    return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-  };
-  return static_cast<double>(hundredNs(kernel) + hundredNs(user)) / 1e4;
-#else
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  auto ms = [](const timeval& t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
-  return ms(usage.ru_utime) + ms(usage.ru_stime);
-#endif
 }
 
 struct Spread {

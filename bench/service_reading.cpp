@@ -34,7 +34,11 @@
 #include "control/HeadlessControls.h"
 #include "scale/TrvBAL.h"
 
+#include "ProcessCpu.h"
+
 namespace {
+
+using trv::bench::ProcessCpuMilliseconds;
 
 using Steady = std::chrono::steady_clock;
 using trv::service::HttpServer;
@@ -45,15 +49,6 @@ constexpr int kListeners = 100;
 
 double MillisecondsSince(Steady::time_point start) {
   return std::chrono::duration<double, std::milli>(Steady::now() - start).count();
-}
-
-double ProcessCpuMilliseconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  auto ms = [](const timeval& time) {
-    return static_cast<double>(time.tv_sec) * 1e3 + static_cast<double>(time.tv_usec) / 1e3;
-  };
-  return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
 double ResidentMiB() {

@@ -119,10 +119,9 @@ HttpResponse WeightService::Read(const HttpRequest& request) {
   cli::FormSettings settings;
   std::string error;
   if (!ScaleRequest::FromJson(request.body, settings, error)) return Error(400, error);
-  const std::string port = ScaleRequest::PortName(settings);
-  if (!guard_.PortAllowed(port)) return Error(403, "Porta não permitida: " + port);
-  const std::shared_ptr<ScaleStation> station = StationFor(port);
-  if (!station) return Error(503, "portas demais em uso; tente de novo");
+  HttpResponse refusal;
+  const std::shared_ptr<ScaleStation> station = AllowedStation(settings, refusal);
+  if (!station) return refusal;
   const Reading reading = station->Read(settings);
   return Json(200, json{{"PesoLido", reading.pesoLido},
                         {"status", reading.status},
@@ -133,11 +132,9 @@ HttpResponse WeightService::Events(const HttpRequest& request) {
   cli::FormSettings settings;
   std::string error;
   if (!ScaleRequest::FromQuery(request.query, settings, error)) return Error(400, error);
-  const std::string port = ScaleRequest::PortName(settings);
-  if (!guard_.PortAllowed(port)) return Error(403, "Porta não permitida: " + port);
-  std::shared_ptr<ScaleStation> station = StationFor(port);
-  if (!station) return Error(503, "portas demais em uso; tente de novo");
   HttpResponse response;
+  std::shared_ptr<ScaleStation> station = AllowedStation(settings, response);
+  if (!station) return response;
   response.contentType = "text/event-stream; charset=utf-8";
   response.headers.emplace_back("Cache-Control", "no-store");
   response.stream = [station, settings](const StreamWriter& write, const ClientGone& gone) {
@@ -172,6 +169,18 @@ HttpResponse WeightService::Ports() {
     ports.push_back(json{{"nome", port.name}, {"dispositivo", port.device}});
   }
   return Json(200, ports);
+}
+
+std::shared_ptr<ScaleStation> WeightService::AllowedStation(const cli::FormSettings& settings,
+                                                            HttpResponse& refusal) {
+  const std::string port = ScaleRequest::PortName(settings);
+  if (!guard_.PortAllowed(port)) {
+    refusal = Error(403, "Porta não permitida: " + port);
+    return nullptr;
+  }
+  std::shared_ptr<ScaleStation> station = StationFor(port);
+  if (!station) refusal = Error(503, "portas demais em uso; tente de novo");
+  return station;
 }
 
 std::shared_ptr<ScaleStation> WeightService::StationFor(const std::string& port) {

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 
+#include "CommandOptions.h"
 #include "HttpMessage.h"
 #include "RequestGuard.h"
 #include "ScaleStation.h"
@@ -37,6 +38,10 @@ class WeightService {
   HttpResponse Read(const HttpRequest& request);
   HttpResponse Events(const HttpRequest& request);
   HttpResponse Ports();
+  // The station of the port the settings name; null, with the answer to give, when the port is
+  // not on the allowed list or no station can be had.
+  std::shared_ptr<ScaleStation> AllowedStation(const cli::FormSettings& settings,
+                                               HttpResponse& refusal);
   std::shared_ptr<ScaleStation> StationFor(const std::string& port);
 
   ServiceSettings settings_;
