@@ -17,7 +17,6 @@
 #include <windows.h>
 #else
 #include <pty.h>
-#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -35,14 +34,13 @@
 #include <string>
 #include <vector>
 
+#include "ProcessCpu.h"
 #include "platform/Clock.h"
 #include "platform/Exception.h"
 #include "platform/Timer.h"
 #include "platform/TimerQueue.h"
 #include "scale/TrvBAL.h"
 #include "serial/TrvSerial.h"
-
-#include "ProcessCpu.h"
 
 namespace {
 

@@ -7,12 +7,6 @@
 //   with-peer serial_peer LINK -- serial_rows            (natively; TRAVINEL_TEST_PORT=LINK)
 // Asserts nothing about time: machines differ.
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <sys/resource.h>
-#endif
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -20,9 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "serial/TrvSerial.h"
-
 #include "ProcessCpu.h"
+#include "serial/TrvSerial.h"
 
 namespace {
 

@@ -11,7 +11,6 @@
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -29,12 +28,11 @@
 
 #include "HttpServer.h"
 #include "LocalSimulator.h"
+#include "ProcessCpu.h"
 #include "WeighingSession.h"
 #include "WeightService.h"
 #include "control/HeadlessControls.h"
 #include "scale/TrvBAL.h"
-
-#include "ProcessCpu.h"
 
 namespace {
 
