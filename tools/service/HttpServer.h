@@ -14,6 +14,8 @@ namespace trv::service {
 // request handed to the handler. A request whose headers or body exceed the limits, or that is
 // not HTTP at all, is answered 400 or 413 and the connection closed, unread beyond the limit.
 // A connection that sends nothing for a while is closed. An event stream keeps its connection.
+// Connection threads are detached and use the server and its handler: a program ends while it
+// serves (as travinel servir does) rather than destroying the server under them.
 class HttpServer {
  public:
   using Handler = std::function<HttpResponse(const HttpRequest&)>;
