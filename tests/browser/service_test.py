@@ -67,6 +67,20 @@ def security_cases(args):
     check(answer.startswith(b"HTTP/1.1 400"), "garbage bytes get 400: %r" % answer[:20])
     status, body = request(service, "POST", "/v1/ler", '{"Porta": 1, "Mod_Bal": 1, "Nada": 2}')
     check(status == 400 and b"Nada" in body, "an unknown field gets 400: %s" % body)
+    # A port another program holds: the reading says why, in the form's own words.
+    import fcntl
+    import termios
+    holder = os.open(args.scale, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+    try:
+        fcntl.flock(holder, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        fcntl.ioctl(holder, termios.TIOCEXCL)
+        status, body = request(service, "POST", "/v1/ler", reading)
+        answer = json.loads(body)
+        check(status == 200 and answer["PesoLido"] == 0 and answer["mensagem"]
+              and answer["mensagem"].startswith("Erro na configuração, ou balança desligada"),
+              "a port another program holds gives the form's message: %s" % body.decode())
+    finally:
+        os.close(holder)
     # A client that leaves in the middle of a reading: the port is left sound for the next.
     raw(service, ("POST /v1/ler HTTP/1.1\r\nHost: %s\r\nContent-Length: %d\r\n\r\n%s"
                   % (host, len(reading), reading)).encode(), read=False)

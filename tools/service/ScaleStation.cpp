@@ -29,12 +29,10 @@ class ScaleStation::Worker {
       cli::WeighingSession::Configure(form_, settings);
       form_.SetUsrBal(1);
     }
-    if (form_.balanca().Ativo()) {
-      form_.LerPeso();
-    } else {
-      // The form's own words for why the port could not be used.
-      reading.mensagem = LastStatus();
-    }
+    // The form's own words for why the port could not be used.
+    if (!form_.balanca().Ativo()) reading.mensagem = LastStatus();
+    // On a scale that could not be enabled, LerPeso reads 0, as the control's does.
+    form_.LerPeso();
     reading.pesoLido = form_.PesoLido();
     reading.status = LastStatus();
     if (ui_.Boxes().size() > boxesBefore) reading.mensagem = ui_.Boxes().back().text;
