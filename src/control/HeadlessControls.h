@@ -20,8 +20,9 @@ class HeadlessControls {
   HeadlessControls();
   FormControls Controls() { return {label_, checkBox_, edit_, boxes_}; }
 
+  // The boxes shown, in order (the latest thousand or more).
   const std::vector<Box>& Boxes() const { return boxes_.shown; }
-  // Every text the status line showed, in order.
+  // Every text the status line showed, in order (the latest thousand or more).
   const std::vector<std::string>& StatusHistory() const { return label_.history; }
   // Called with each box as it is shown (the command line prints them).
   void SetOnBox(std::function<void(const Box&)> handler) { boxes_.onBox = std::move(handler); }

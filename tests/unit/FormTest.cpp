@@ -63,6 +63,16 @@ class FormTest : public ::testing::Test {
   }
 };
 
+// A form that monitors for days shows a status every few hundred milliseconds: the headless
+// controls keep the latest of them, not all.
+TEST(HeadlessControls, KeepTheLatestStatusesOnly) {
+  HeadlessControls ui;
+  for (int i = 0; i < 5000; ++i) ui.Controls().lmm.SetCaption(std::to_string(i));
+  EXPECT_LE(ui.StatusHistory().size(), 2000u);
+  EXPECT_GE(ui.StatusHistory().size(), 1000u);
+  EXPECT_EQ(ui.StatusHistory().back(), "4999");
+}
+
 TEST_F(FormTest, ANewFormIsUnconfigured) {
   EXPECT_EQ(form_.ModBal(), 0);
   EXPECT_EQ(form_.UsrBal(), 0);

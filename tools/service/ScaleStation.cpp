@@ -16,14 +16,18 @@ class ScaleStation::Worker {
  public:
   explicit Worker(ScalePort port) : form_(nullptr, ui_.Controls(), std::move(port)) {
     ui_.SetOnStatus([this](const std::string& text) { Broadcast(text); });
+    ui_.SetOnBox([this](const HeadlessControls::Box& box) { lastBox_ = box.text; });
   }
-  ~Worker() { ui_.SetOnStatus(nullptr); }
+  ~Worker() {
+    ui_.SetOnStatus(nullptr);
+    ui_.SetOnBox(nullptr);
+  }
 
   platform::TimerQueue& Timers() { return timers_; }
 
   Reading Read(const cli::FormSettings& settings) {
     const bool kept = !listeners_.empty() && form_.balanca().Ativo();
-    const size_t boxesBefore = ui_.Boxes().size();
+    lastBox_.reset();
     Reading reading;
     if (!kept) {
       cli::WeighingSession::Configure(form_, settings);
@@ -35,7 +39,7 @@ class ScaleStation::Worker {
     form_.LerPeso();
     reading.pesoLido = form_.PesoLido();
     reading.status = LastStatus();
-    if (ui_.Boxes().size() > boxesBefore) reading.mensagem = ui_.Boxes().back().text;
+    if (lastBox_) reading.mensagem = lastBox_;
     if (!kept && listeners_.empty()) Disable();
     return reading;
   }
@@ -73,6 +77,7 @@ class ScaleStation::Worker {
   HeadlessControls ui_;
   TFfrmActivexForm form_;
   std::map<int, Listener> listeners_;
+  std::optional<std::string> lastBox_;  // the text of the last box shown during a reading
 };
 
 ScaleStation::ScaleStation(PortFactory makePort) : makePort_(std::move(makePort)) {
