@@ -113,7 +113,17 @@ bool HttpServer::Listen(const std::string& address, uint16_t port, std::string& 
   beast::error_code code;
   const asio::ip::address ip = asio::ip::make_address(address, code);
   if (!code) state_->acceptor.open(ip.is_v6() ? tcp::v6() : tcp::v4(), code);
+#ifdef _WIN32
+  // No other program may bind the port beside this one (Windows would let it, by default).
+  if (!code) {
+    BOOL exclusive = TRUE;
+    setsockopt(state_->acceptor.native_handle(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+               reinterpret_cast<const char*>(&exclusive), sizeof exclusive);
+  }
+#else
+  // A restarted service binds again at once, past the old connections' TIME_WAIT.
   if (!code) state_->acceptor.set_option(asio::socket_base::reuse_address(true), code);
+#endif
   if (!code) state_->acceptor.bind(tcp::endpoint(ip, port), code);
   if (!code) state_->acceptor.listen(asio::socket_base::max_listen_connections, code);
   if (code) error = address + ":" + std::to_string(port) + ": " + code.message();

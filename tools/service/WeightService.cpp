@@ -67,7 +67,7 @@ class Mailbox {
 }  // namespace
 
 WeightService::WeightService(const ServiceSettings& settings, ScaleStation::PortFactory makePort)
-    : settings_(settings), guard_(settings), makePort_(std::move(makePort)) {}
+    : guard_(settings), makePort_(std::move(makePort)) {}
 
 HttpResponse WeightService::Error(int status, const std::string& text) {
   return Json(status, json{{"erro", text}});

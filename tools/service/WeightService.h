@@ -44,7 +44,6 @@ class WeightService {
                                                HttpResponse& refusal);
   std::shared_ptr<ScaleStation> StationFor(const std::string& port);
 
-  ServiceSettings settings_;
   RequestGuard guard_;
   ScaleStation::PortFactory makePort_;
   std::mutex stationsMutex_;

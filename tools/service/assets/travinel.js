@@ -73,6 +73,13 @@ export class Travinel {
       this.PesoLido = evento.PesoLido;
       this._mostrar(evento.status);
     };
+    // A refusal (this page's origin is not on the service's list) or no service at all: the
+    // browser gives up on the stream; a dropped connection it retries by itself.
+    this._eventos.onerror = () => {
+      if (this._eventos && this._eventos.readyState === EventSource.CLOSED) {
+        this._mostrar("Serviço da balança indisponível em " + this.servico);
+      }
+    };
   }
 
   _pararEventos() {
