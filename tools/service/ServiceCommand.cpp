@@ -15,6 +15,8 @@
 #ifndef _WIN32
 #include <pthread.h>
 #include <unistd.h>
+
+#include "StopSignalSet.h"
 #endif
 
 namespace trv::service {
@@ -86,10 +88,7 @@ void WaitForStop(int seconds) {
 // The stop signals are blocked in every thread (the server's threads inherit the mask) and
 // taken here; no handler runs inside a system call of the serial port.
 sigset_t BlockStopSignals() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
+  const sigset_t set = cli::StopSignalSet();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
   // A page that leaves while its answer is written must not end the service.
   std::signal(SIGPIPE, SIG_IGN);

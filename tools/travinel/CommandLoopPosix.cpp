@@ -1,26 +1,18 @@
 #include <signal.h>
 
 #include "CommandLoop.h"
+#include "StopSignalSet.h"
 #include "platform/TimerQueue.h"
 
 namespace trv::cli {
 namespace {
 
-// The stop signals stay blocked while the loop lives and are taken from the pending set, so no
-// handler runs and no system call of the serial port is interrupted by them.
-sigset_t StopSignals() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
-  return set;
-}
-
+// The stop signals stay blocked while the loop lives and are taken from the pending set.
 sigset_t previousMask;
 bool interrupted = false;
 
 bool TakePendingStop() {
-  const sigset_t set = StopSignals();
+  const sigset_t set = StopSignalSet();
   const timespec now{0, 0};
   return sigtimedwait(&set, nullptr, &now) > 0;
 }
@@ -28,7 +20,7 @@ bool TakePendingStop() {
 }  // namespace
 
 CommandLoop::CommandLoop() {
-  const sigset_t set = StopSignals();
+  const sigset_t set = StopSignalSet();
   pthread_sigmask(SIG_BLOCK, &set, &previousMask);
   interrupted = false;
 }

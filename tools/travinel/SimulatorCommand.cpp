@@ -7,6 +7,7 @@
 
 #include "ExitCodes.h"
 #include "SimulatedScale.h"
+#include "StopSignalSet.h"
 
 namespace trv::cli {
 namespace {
@@ -20,10 +21,7 @@ bool StdinTakesCommands() {
 
 // SIGINT and SIGTERM, blocked, turn a descriptor readable: the engine's stop descriptor.
 int StopSignalDescriptor() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
+  const sigset_t set = StopSignalSet();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
   signal(SIGPIPE, SIG_IGN);
   return signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
