@@ -323,14 +323,16 @@ int TTrvSerial::WaitingDataEx() {
 
 bool TTrvSerial::WaitForLineEvent(uint32_t mask, int timeout) {
   SetSerialError(0);
-  if (mask == comm::kEvRxChar && WaitingData() > 0) return true;
+  // Where the wait itself answers for bytes already waiting, asking first would only repeat it.
+  if (mask == comm::kEvRxChar && !port_->WaitSeesWaitingInput() && WaitingData() > 0) return true;
   // A negative time-out would mean "forever" to the platform; a wait here is always bounded.
   const uint32_t received = port_->WaitEvent(mask, std::max(timeout, 0));
   return (received & mask) == mask;
 }
 
 bool TTrvSerial::CanRead(int timeout) {
-  // The line-event wait looks at the input queue first itself: no need to ask twice.
+  // The line-event wait looks at the input queue first itself (or its platform wait answers
+  // for bytes already waiting): no need to ask twice.
   bool ready = WaitForLineEvent(comm::kEvRxChar, timeout);
   if (!ready) ready = WaitingData() > 0;
   if (ready) ReportStatus(HR_CanRead, "");
@@ -465,6 +467,15 @@ void TTrvSerial::AppendWaiting(Bytes& into, int count) {
   into.resize(before + static_cast<size_t>(std::max(received, 0)));
 }
 
+int TTrvSerial::AwaitPacket(int timeout) {
+  platform::CurrentClock().Yield();
+  int waiting = WaitingData();
+  if (waiting <= 0 && CanRead(timeout)) waiting = WaitingData();
+  // A failed queue query keeps its platform code: it tells more than a time-out would.
+  if (waiting <= 0 && FLastError == 0) SetSerialError(kTimeout);
+  return std::max(waiting, 0);
+}
+
 Bytes TTrvSerial::RecvPacket(int timeout) {
   Bytes result;
   AppendPacket(result, timeout);
@@ -481,17 +492,30 @@ void TTrvSerial::AppendPacket(Bytes& into, int timeout) {
       into += FBuffer;
     }
     FBuffer.clear();
-  } else {
-    platform::CurrentClock().Yield();
-    int waiting = WaitingData();
-    if (waiting <= 0 && CanRead(timeout)) waiting = WaitingData();
-    if (waiting > 0) {
-      AppendWaiting(into, waiting);
-    } else if (FLastError == 0) {
-      SetSerialError(kTimeout);
-    }  // else the queue query failed: its platform code tells more than a time-out would
+  } else if (const int waiting = AwaitPacket(timeout); waiting > 0) {
+    AppendWaiting(into, waiting);
   }
   ExceptCheck();
+}
+
+size_t TTrvSerial::TakePacket(char* into, size_t room, int timeout) {
+  if (IoNotReady()) return 0;
+  SetSerialError(0);
+  if (FBuffer.empty()) {
+    const int waiting = AwaitPacket(timeout);
+    if (waiting > 0 && static_cast<size_t>(waiting) <= room) {
+      const int received = RecvBuffer(into, waiting);
+      ExceptCheck();
+      return static_cast<size_t>(std::max(received, 0));
+    }
+    // A packet larger than the room passes through the line buffer, which keeps its rest.
+    if (waiting > 0) AppendWaiting(FBuffer, waiting);
+  }
+  const size_t taken = std::min(room, FBuffer.size());
+  FBuffer.copy(into, taken);
+  FBuffer.erase(0, taken);
+  ExceptCheck();
+  return taken;
 }
 
 void TTrvSerial::AppendPacketKeeping(Bytes& received, int timeout) {
@@ -504,6 +528,14 @@ void TTrvSerial::AppendPacketKeeping(Bytes& received, int timeout) {
   }
 }
 
+bool TTrvSerial::PacketBudgetLeft(int& timeout, uint32_t packetStart) {
+  if (FInterPacketTimeout) return true;
+  timeout = RemainingBudget(timeout, TickDifference(packetStart, MillisecondTick()));
+  if (timeout > 0) return true;
+  SetSerialError(kTimeout);
+  return false;
+}
+
 Bytes TTrvSerial::Gather(size_t length, int timeout) {
   // Grown once for the usual lengths; a huge one asked for grows as bytes really come.
   constexpr size_t kReserveLimit = size_t{4} << 20;
@@ -513,12 +545,7 @@ Bytes TTrvSerial::Gather(size_t length, int timeout) {
     const uint32_t t0 = MillisecondTick();
     AppendPacketKeeping(stored, timeout);
     if (FLastError != 0 || stored.size() >= length) break;
-    if (FInterPacketTimeout) continue;
-    timeout = RemainingBudget(timeout, TickDifference(t0, MillisecondTick()));
-    if (timeout <= 0) {
-      SetSerialError(kTimeout);
-      break;
-    }
+    if (!PacketBudgetLeft(timeout, t0)) break;
   }
   // The rest of the last packet becomes the line buffer (which that packet emptied).
   if (stored.size() > length) {
@@ -531,9 +558,21 @@ Bytes TTrvSerial::Gather(size_t length, int timeout) {
 int TTrvSerial::RecvBufferEx(char* buffer, int length, int timeout) {
   if (IoNotReady()) return 0;
   SetSerialError(0);
-  const Bytes stored = Gather(static_cast<size_t>(std::max(length, 0)), timeout);
-  std::memcpy(buffer, stored.data(), stored.size());
-  return static_cast<int>(stored.size());
+  const size_t wanted = static_cast<size_t>(std::max(length, 0));
+  size_t stored = 0;
+  try {
+    for (;;) {
+      const uint32_t t0 = MillisecondTick();
+      stored += TakePacket(buffer + stored, wanted - stored, timeout);
+      if (FLastError != 0 || stored >= wanted) break;
+      if (!PacketBudgetLeft(timeout, t0)) break;
+    }
+  } catch (...) {
+    // The failure is raised to the caller; what was received so far stays for the next call.
+    FBuffer.insert(0, buffer, stored);
+    throw;
+  }
+  return static_cast<int>(stored);
 }
 
 Bytes TTrvSerial::RecvBufferStr(int length, int timeout) {
@@ -609,13 +648,7 @@ Bytes TTrvSerial::RecvTerminated(int timeout, const Bytes& terminator) {
       SetSerialError(kMaxBuffer);
       break;
     }
-    if (position > 0) break;
-    if (FInterPacketTimeout) continue;
-    timeout = RemainingBudget(timeout, TickDifference(t0, MillisecondTick()));
-    if (timeout <= 0) {
-      SetSerialError(kTimeout);
-      break;
-    }
+    if (position > 0 || !PacketBudgetLeft(timeout, t0)) break;
   }
   Bytes line;
   if (position > 0) {

@@ -220,17 +220,28 @@ class TTrvSerial {
   void AppendPacket(Bytes& into, int timeout);
   // Reads `count` bytes that the driver reported waiting onto the end of `into`.
   void AppendWaiting(Bytes& into, int count);
+  // The port side of a packet: gives up the time slice once, then answers what the driver holds,
+  // waiting once (for up to `timeout` ms) when it holds nothing; 0 with LastError set when
+  // nothing came.
+  int AwaitPacket(int timeout);
+  // What RecvPacket receives, stored at `into` up to `room` bytes, the rest left as the line
+  // buffer; a packet that fits is read straight into place. Answers the count stored.
+  size_t TakePacket(char* into, size_t room, int timeout);
   // AppendPacket that, when it raises, puts the bytes a longer reception already received back
   // in front of the line buffer.
   void AppendPacketKeeping(Bytes& received, int timeout);
   // Collects packets until `length` bytes are stored or a reception fails; the rest of the last
   // packet becomes the line buffer.
   Bytes Gather(size_t length, int timeout);
-  // Position (from 1) of the line's terminator in gathered, 0 when none yet; in line-end mode
-  // also drops the second half of a line end split across calls.
+  // After a packet of a longer reception that began at packetStart: whether another may follow.
+  // With one budget for the whole call (InterPacketTimeout false) timeout becomes what is left
+  // of it, and a spent budget ends the call with LastError 9997.
+  bool PacketBudgetLeft(int& timeout, uint32_t packetStart);
   // Whether a reception by terminator has gathered more than its limits allow; position is
   // where the terminator was found (1-based), 0 when it was not.
   bool LineOverLimit(size_t gathered, int position) const;
+  // Position (from 1) of the line's terminator in gathered, 0 when none yet; in line-end mode
+  // also drops the second half of a line end split across calls.
   int FindTerminator(Bytes& gathered, size_t searchFrom, const Bytes& terminator, bool lineEndMode,
                      size_t& terminatorLength);
 

@@ -113,6 +113,15 @@ TEST_F(SerialReceive, FixedAmountBudgetSpentBetweenPacketsIsNotRaised) {
   EXPECT_EQ(serial_.LastError(), 9997);
 }
 
+TEST_F(SerialReceive, FixedAmountThatRaisesKeepsWhatItStored) {
+  serial_.SetRaiseExcept(true);
+  serial_.SetLineBuffer("A");
+  port_->ArriveAt(Now(), "BC");
+  char buffer[8];
+  EXPECT_THROW(serial_.RecvBufferEx(buffer, 8, 100), ETrvSerialError);
+  EXPECT_EQ(serial_.LineBuffer(), "ABC");  // the next reception sees them
+}
+
 TEST_F(SerialReceive, FixedAmountStringOfZeroIsEmptyAndQuiet) {
   EXPECT_EQ(serial_.RecvBufferStr(0, 500), "");
   EXPECT_EQ(serial_.LastError(), 0);
