@@ -109,6 +109,10 @@ class CommPort {
   // Waits at most timeoutMs for one of the events of mask and answers the events that occurred
   // (0 when none did). A wait that cannot be started answers 0 at once.
   virtual uint32_t WaitEvent(uint32_t mask, int timeoutMs) = 0;
+  // Whether WaitEvent answers kEvRxChar at once for bytes that were waiting before it began;
+  // then nobody need ask the input queue just before waiting for input. Windows' event wait
+  // reports only bytes that arrive while it waits.
+  virtual bool WaitSeesWaitingInput() const { return false; }
 
   virtual bool SetBreak(bool on) = 0;
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 
 #include "platform/Clock.h"
 #include "serial/LinuxTermios.h"
@@ -69,6 +70,7 @@ bool CommPortLinux::Open(const std::string& path) {
     return false;
   }
   fd_ = fd;
+  DropAhead();
   counters_ = {};
   hasCounters_ = true;
   // The mode outlives every open: learn whether a previous owner left it on.
@@ -103,6 +105,7 @@ void CommPortLinux::Close() {
   ::ioctl(fd_, TIOCNXCL);
   ::close(fd_);
   fd_ = -1;
+  DropAhead();
 }
 
 bool CommPortLinux::Fail() {
@@ -175,6 +178,7 @@ bool CommPortLinux::Purge(uint32_t flags) {
   const bool output = (flags & (comm::kPurgeTxAbort | comm::kPurgeTxClear)) != 0;
   const bool input = (flags & (comm::kPurgeRxAbort | comm::kPurgeRxClear)) != 0;
   if (!output && !input) return true;
+  if (input) DropAhead();
   const int queue = output && input ? TCIOFLUSH : (output ? TCOFLUSH : TCIFLUSH);
   if (::ioctl(fd_, TCFLSH, queue) != 0) return Fail();
   return true;
@@ -225,27 +229,23 @@ TransferOutcome CommPortLinux::Write(const char* data, int length, int deadlockM
 TransferOutcome CommPortLinux::Read(char* data, int length, int deadlockMs, int& transferred) {
   transferred = 0;
   if (fd_ < 0) return FailTransfer(EBADF);
+  transferred = static_cast<int>(TakeAhead(data, static_cast<size_t>(std::max(length, 0))));
   const uint64_t deadline = DeadlineAfter(deadlockMs);
-  bool announced = false;  // poll() has just said that bytes are waiting
   while (transferred < length) {
     const ssize_t n = ::read(fd_, data + transferred, static_cast<size_t>(length - transferred));
     if (n > 0) {
       transferred += static_cast<int>(n);
-      announced = false;
       continue;
     }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) return FailTransfer(errno);
-    // With VMIN 0 an empty tty answers 0 rather than EAGAIN; an answer of 0 right after poll()
-    // announced data means the line is gone, and retrying would only spin.
-    if (n == 0 && announced) return FailTransfer(EIO);
+    if (n == 0) return FailTransfer(EIO);  // the end of the input: the line hung up
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN) return FailTransfer(errno);
     const int remaining = Remaining(deadline);
     if (remaining == 0) return TransferOutcome::TimedOut;
     const int revents = PollFor(POLLIN, remaining);
     if (revents < 0) return TransferOutcome::Failed;
     // A hung-up tty (the far end of a pty closed, an adapter unplugged) reports POLLHUP.
     if ((revents & kHangUp) != 0) return FailTransfer(EIO);
-    announced = (revents & POLLIN) != 0;
   }
   return TransferOutcome::Completed;
 }
@@ -275,25 +275,58 @@ uint32_t CommPortLinux::NewLineErrors() {
   return flags;
 }
 
+bool CommPortLinux::FillAhead() {
+  if (aheadBegin_ > 0) {
+    std::memmove(ahead_.data(), ahead_.data() + aheadBegin_, AheadCount());
+    aheadEnd_ -= aheadBegin_;
+    aheadBegin_ = 0;
+  }
+  for (;;) {
+    const size_t room = ahead_.size() - aheadEnd_;
+    if (room == 0) return true;
+    const ssize_t n = ::read(fd_, ahead_.data() + aheadEnd_, room);
+    if (n > 0) aheadEnd_ += static_cast<size_t>(n);
+    if (n > 0 || (n < 0 && errno == EAGAIN)) return true;
+    if (n == 0 || errno != EINTR) return false;  // 0: the end of the input, the line hung up
+  }
+}
+
+size_t CommPortLinux::TakeAhead(char* data, size_t length) {
+  const size_t taken = std::min(length, AheadCount());
+  std::memcpy(data, ahead_.data() + aheadBegin_, taken);
+  aheadBegin_ += taken;
+  if (aheadBegin_ == aheadEnd_) DropAhead();
+  return taken;
+}
+
+bool CommPortLinux::DriverInputCount(uint32_t& count) {
+  int waiting = 0;
+  if (::ioctl(fd_, FIONREAD, &waiting) != 0) return Fail();
+  count = static_cast<uint32_t>(std::max(waiting, 0));
+  return true;
+}
+
 bool CommPortLinux::ClearError(CommStatus& status) {
   status = {};
   if (fd_ < 0) return Fail(EBADF);
-  int waiting = 0;
-  if (::ioctl(fd_, FIONREAD, &waiting) != 0) return Fail();
-  status.inQueue = static_cast<uint32_t>(std::max(waiting, 0));
+  if (!DriverInputCount(status.inQueue)) return false;
+  status.inQueue += static_cast<uint32_t>(AheadCount());
   status.outQueue = static_cast<uint32_t>(OutputQueued());
   status.errors = NewLineErrors();
   return true;
 }
 
-// One ioctl for the count alone: the receive path asks for it on every packet. The line errors
-// stay counted until TakeLineErrors (or ClearError) reports them.
+// The receive path asks on every packet; the line errors stay counted until TakeLineErrors (or
+// ClearError) reports them.
 bool CommPortLinux::InputWaiting(uint32_t& count) {
   count = 0;
   if (fd_ < 0) return Fail(EBADF);
-  int waiting = 0;
-  if (::ioctl(fd_, FIONREAD, &waiting) != 0) return Fail();
-  count = static_cast<uint32_t>(std::max(waiting, 0));
+  // A read that fails (the far end hung up) moves nothing: the count then comes from the driver
+  // as it would without the read-ahead, and the wait or the read reports the failure.
+  uint32_t beyond = 0;
+  const bool filled = FillAhead();
+  if ((!filled || AheadCount() == ahead_.size()) && !DriverInputCount(beyond)) return false;
+  count = static_cast<uint32_t>(AheadCount()) + beyond;
   return true;
 }
 
@@ -341,6 +374,7 @@ bool CommPortLinux::ModemStatus(uint32_t& word) {
 uint32_t CommPortLinux::WaitEvent(uint32_t mask, int timeoutMs) {
   mask &= comm::kEvRxChar | comm::kEvTxEmpty;
   if (fd_ < 0 || mask == 0) return 0;
+  if ((mask & comm::kEvRxChar) != 0 && AheadCount() > 0) return comm::kEvRxChar;
   const uint64_t deadline = DeadlineAfter(timeoutMs);
   const bool forInput = (mask & comm::kEvRxChar) != 0;
   for (;;) {

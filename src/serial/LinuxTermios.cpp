@@ -101,8 +101,10 @@ void MakeRaw(termios2& tio) {
   tio.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
   tio.c_cflag &= ~(CSIZE | PARENB);
   tio.c_cflag |= CS8 | CLOCAL | CREAD;
-  // Reads never wait inside the driver; the waiting is done by poll() with our own deadlines.
-  tio.c_cc[VMIN] = 0;
+  // The descriptor is non-blocking, so reads never wait inside the driver (poll() waits, with
+  // our own deadlines). VMIN 1 makes an empty queue answer EAGAIN; 0 then means what it means
+  // for a file: there is no more, the line hung up.
+  tio.c_cc[VMIN] = 1;
   tio.c_cc[VTIME] = 0;
 }
 

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "PtyTestSupport.h"
 #include "serial/ETrvSerialError.h"
@@ -63,6 +64,17 @@ class SerialLineTest : public ::testing::Test {
   }
   Bytes Collect(size_t count, int timeout = 2000) { return Collect(serial_, count, timeout); }
 
+  // Waits until the driver counts count bytes waiting (or 2 s passed); answers the last count.
+  int AwaitWaiting(int count) {
+    const auto start = Steady::now();
+    int waiting = serial_.WaitingData();
+    while (waiting < count && MillisecondsSince(start) < 2000) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      waiting = serial_.WaitingData();
+    }
+    return waiting;
+  }
+
   std::string port_;
   TTrvSerial serial_;
 };
@@ -99,6 +111,21 @@ TEST_F(SerialAnswerTest, LongAnswerArrivesComplete) {
   EXPECT_EQ(serial_.RecvBufferEx(received.data(), kLength, 2000), kLength);
   EXPECT_EQ(serial_.LastError(), 0);
   EXPECT_EQ(received, ptytest::StreamPattern(kLength));
+}
+
+TEST_F(SerialAnswerTest, BytesCountedAsWaitingAreReadOnceOrPurged) {
+  Command("SEND " + Hex("abc"));
+  EXPECT_EQ(AwaitWaiting(3), 3);
+  EXPECT_EQ(serial_.WaitingData(), 3);  // counted again, not twice
+  char raw[3];
+  EXPECT_EQ(serial_.RecvBuffer(raw, 3), 3);
+  EXPECT_EQ(Bytes(raw, 3), "abc");
+  Command("SEND " + Hex("de"));
+  EXPECT_EQ(AwaitWaiting(2), 2);
+  serial_.Purge();
+  EXPECT_EQ(serial_.WaitingData(), 0);
+  Command("SEND " + Hex("f"));
+  EXPECT_EQ(Collect(1), "f");
 }
 
 // ---- Reception of a trickling answer -------------------------------------------------------
