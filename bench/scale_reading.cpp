@@ -34,6 +34,7 @@
 #include <string>
 #include <vector>
 
+#include "FigureTable.h"
 #include "ProcessCpu.h"
 #include "platform/Clock.h"
 #include "platform/Exception.h"
@@ -44,6 +45,7 @@
 
 namespace {
 
+using trv::bench::Format;
 using trv::bench::ProcessCpuMilliseconds;
 
 using Steady = std::chrono::steady_clock;
@@ -192,13 +194,7 @@ double BareWakeCpuMilliseconds(int wakes) {
 }
 
 void PrintRow(const char* figure, const std::string& value, const char* goal, const char* met) {
-  std::printf("  %-48s %14s  %-10s %s\n", figure, value.c_str(), goal, met);
-}
-
-std::string Format(const char* format, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
+  trv::bench::PrintFigureRow(48, figure, value, goal, met);
 }
 
 int PositiveArgument(int argc, char** argv, const char* name, int fallback) {

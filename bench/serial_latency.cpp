@@ -19,11 +19,13 @@
 #include <vector>
 
 #include "FarEndWrite.h"
+#include "FigureTable.h"
 #include "serial/TrvSerial.h"
 #include "testing/Pseudoterminal.h"
 
 namespace {
 
+using trv::bench::Format;
 using trv::bench::WriteAll;
 
 // How long the far end waits for room to write: well beyond any reader's time-out.
@@ -139,13 +141,7 @@ double MeasureThroughput(trv::TTrvSerial& serial, int master, bool& intact) {
 }
 
 void PrintRow(const char* figure, const std::string& value, const char* goal, const char* met) {
-  std::printf("  %-40s %14s  %-10s %s\n", figure, value.c_str(), goal, met);
-}
-
-std::string Format(const char* format, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
+  trv::bench::PrintFigureRow(40, figure, value, goal, met);
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "FigureTable.h"
 #include "HttpServer.h"
 #include "LocalSimulator.h"
 #include "ProcessCpu.h"
@@ -36,6 +37,7 @@
 
 namespace {
 
+using trv::bench::Format;
 using trv::bench::ProcessCpuMilliseconds;
 
 using Steady = std::chrono::steady_clock;
@@ -218,13 +220,7 @@ Listening ListenersFor(uint16_t port, const std::string& scalePort, int seconds)
 }
 
 void Row(const char* figure, const std::string& value, const char* goal, const char* met) {
-  std::printf("  %-56s %14s  %-10s %s\n", figure, value.c_str(), goal, met);
-}
-
-std::string Format(const char* format, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
+  trv::bench::PrintFigureRow(56, figure, value, goal, met);
 }
 
 int Argument(int argc, char** argv, const char* name, int fallback, int high) {
