@@ -32,6 +32,11 @@ constexpr uint32_t kMsRingOn = 0x0040;
 constexpr uint32_t kMsRlsdOn = 0x0080;
 
 enum class Escape : uint32_t { SetRts = 3, ClearRts = 4, SetDtr = 5, ClearDtr = 6 };
+
+// Not a Windows event: a wait for input adds it to an empty answer when the wait itself looked at
+// the input queue at its deadline and found it empty (a level-triggered wait that ran out). Then
+// nobody need ask the queue again just after the wait.
+constexpr uint32_t kEvEmptyAtDeadline = 0x8000'0000;
 }  // namespace comm
 
 // What ClearCommError reports: the line errors since the last call (cleared by the call) and the

@@ -394,6 +394,9 @@ uint32_t CommPortLinux::WaitEvent(uint32_t mask, int timeoutMs) {
     // A hang-up is no data: the wait answers nothing and the next read reports the failure.
     if (revents < 0 || (revents & kHangUp) != 0) return 0;
     if ((revents & POLLIN) != 0) return comm::kEvRxChar;
+    // A wait for input that ran to its deadline was the kernel's look at the queue then; a wait
+    // cut short by a signal goes on.
+    if (mask == comm::kEvRxChar && Remaining(deadline) == 0) return comm::kEvEmptyAtDeadline;
     if (waitMs == 0) return 0;  // the last look, taken at the deadline, found nothing
   }
 }

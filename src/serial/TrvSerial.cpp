@@ -29,6 +29,42 @@ int RemainingBudget(int budget, uint32_t spent) {
   return static_cast<int>(std::max<int64_t>(int64_t{budget} - int64_t{spent}, INT32_MIN));
 }
 
+// The texts of this class's own codes; nullptr for a platform code.
+const char* OwnErrorText(int errorCode) {
+  switch (errorCode) {
+    case 0:
+      return "OK";
+    case kAlreadyOwned:
+      return "Port owned by other process";
+    case kAlreadyInUse:
+      return "Instance already in use";
+    case kWrongParameter:
+      return "Wrong parameter at call";
+    case kPortNotOpen:
+      return "Instance not yet connected";
+    case kNoDeviceAnswer:
+      return "No device answer detected";
+    case kMaxBuffer:
+      return "Maximal buffer length exceeded";
+    case kTimeout:
+      return "Timeout during operation";
+    case kNotRead:
+      return "Reading of data failed";
+    case kFrame:
+      return "Receive framing error";
+    case kOverrun:
+      return "Receive Overrun Error";
+    case kRxOver:
+      return "Receive Queue overflow";
+    case kRxParity:
+      return "Receive Parity Error";
+    case kTxFull:
+      return "Tranceive Queue is full";
+    default:
+      return nullptr;
+  }
+}
+
 }  // namespace
 
 TTrvSerial::TTrvSerial() : TTrvSerial(CreateSystemCommPort()) {}
@@ -321,20 +357,27 @@ int TTrvSerial::WaitingDataEx() {
   return WaitingData();
 }
 
-bool TTrvSerial::WaitForLineEvent(uint32_t mask, int timeout) {
+uint32_t TTrvSerial::AwaitLineEvents(uint32_t mask, int timeout) {
   SetSerialError(0);
   // Where the wait itself answers for bytes already waiting, asking first would only repeat it.
-  if (mask == comm::kEvRxChar && !port_->WaitSeesWaitingInput() && WaitingData() > 0) return true;
+  if (mask == comm::kEvRxChar && !port_->WaitSeesWaitingInput() && WaitingData() > 0) {
+    return comm::kEvRxChar;
+  }
   // A negative time-out would mean "forever" to the platform; a wait here is always bounded.
-  const uint32_t received = port_->WaitEvent(mask, std::max(timeout, 0));
-  return (received & mask) == mask;
+  return port_->WaitEvent(mask, std::max(timeout, 0));
+}
+
+bool TTrvSerial::WaitForLineEvent(uint32_t mask, int timeout) {
+  return (AwaitLineEvents(mask, timeout) & mask) == mask;
 }
 
 bool TTrvSerial::CanRead(int timeout) {
   // The line-event wait looks at the input queue first itself (or its platform wait answers
-  // for bytes already waiting): no need to ask twice.
-  bool ready = WaitForLineEvent(comm::kEvRxChar, timeout);
-  if (!ready) ready = WaitingData() > 0;
+  // for bytes already waiting): no need to ask twice. Nor after a wait that looked at the
+  // queue at its deadline; any other empty answer (a hang-up among them) is checked by asking.
+  const uint32_t events = AwaitLineEvents(comm::kEvRxChar, timeout);
+  bool ready = (events & comm::kEvRxChar) != 0;
+  if (!ready && (events & comm::kEvEmptyAtDeadline) == 0) ready = WaitingData() > 0;
   if (ready) ReportStatus(HR_CanRead, "");
   return ready;
 }
@@ -372,7 +415,13 @@ void TTrvSerial::SetMaxBandwidth(int value) {
 
 void TTrvSerial::SetSerialError(int errNumber) {
   FLastError = errNumber;
-  FLastErrorDesc = GetErrorDesc(errNumber);
+  // An own text is copied into the storage the last one left: the receive path, which sets a
+  // code at every step, allocates nothing for it.
+  if (const char* own = OwnErrorText(errNumber)) {
+    FLastErrorDesc.assign(own);
+  } else {
+    FLastErrorDesc = platform::SystemErrorText(errNumber);
+  }
 }
 
 int TTrvSerial::SerialCheck(int serialResult) {
@@ -401,38 +450,8 @@ void TTrvSerial::MapCommErrors(uint32_t flags) {
 }
 
 std::string TTrvSerial::GetErrorDesc(int errorCode) {
-  switch (errorCode) {
-    case 0:
-      return "OK";
-    case kAlreadyOwned:
-      return "Port owned by other process";
-    case kAlreadyInUse:
-      return "Instance already in use";
-    case kWrongParameter:
-      return "Wrong parameter at call";
-    case kPortNotOpen:
-      return "Instance not yet connected";
-    case kNoDeviceAnswer:
-      return "No device answer detected";
-    case kMaxBuffer:
-      return "Maximal buffer length exceeded";
-    case kTimeout:
-      return "Timeout during operation";
-    case kNotRead:
-      return "Reading of data failed";
-    case kFrame:
-      return "Receive framing error";
-    case kOverrun:
-      return "Receive Overrun Error";
-    case kRxOver:
-      return "Receive Queue overflow";
-    case kRxParity:
-      return "Receive Parity Error";
-    case kTxFull:
-      return "Tranceive Queue is full";
-    default:
-      return platform::SystemErrorText(errorCode);
-  }
+  const char* own = OwnErrorText(errorCode);
+  return own != nullptr ? std::string(own) : platform::SystemErrorText(errorCode);
 }
 
 void TTrvSerial::ReportStatus(THookSerialReason reason, const std::string& value) {

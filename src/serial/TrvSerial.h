@@ -220,6 +220,8 @@ class TTrvSerial {
   void AppendPacket(Bytes& into, int timeout);
   // Reads `count` bytes that the driver reported waiting onto the end of `into`.
   void AppendWaiting(Bytes& into, int count);
+  // WaitForLineEvent's steps, answering the platform's events (with kEvEmptyAtDeadline).
+  uint32_t AwaitLineEvents(uint32_t mask, int timeout);
   // The port side of a packet: gives up the time slice once, then answers what the driver holds,
   // waiting once (for up to `timeout` ms) when it holds nothing; 0 with LastError set when
   // nothing came.
