@@ -55,8 +55,8 @@ using Line = trv::tools::Pseudoterminal;
 using Steady = std::chrono::steady_clock;
 using Nanoseconds = std::chrono::nanoseconds;
 
-constexpr int kLatencyRounds = 2000;
-constexpr int kRoundTripRounds = 2000;
+constexpr int kLatencyRounds = 3000;
+constexpr int kRoundTripRounds = 10000;
 constexpr int kReadTimeoutMs = 2000;
 constexpr std::chrono::milliseconds kReadTimeout(kReadTimeoutMs);
 constexpr int kSilentWaitMs = 2000;
@@ -606,9 +606,9 @@ class PythonContender final : public Contender {
 
 // ---- The run ------------------------------------------------------------------------------
 
-constexpr int kBlocks = 10;          // latency and round-trip rounds come in this many turns
-constexpr int kThroughputRuns = 15;  // 1 MiB this many times each; the median counts
-constexpr int kRounds = 3;           // the whole run this many times; each row's median counts
+constexpr int kBlocks = 50;          // latency and round-trip rounds come in this many turns
+constexpr int kThroughputRuns = 30;  // 1 MiB this many times each; the median counts
+constexpr int kRounds = 5;           // the whole run this many times; each row's median counts
 
 struct Entry {
   explicit Entry(const char* entryName) : name(entryName) {}
