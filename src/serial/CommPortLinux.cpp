@@ -33,6 +33,25 @@ int Remaining(uint64_t deadline) {
   return static_cast<int>(std::min<uint64_t>(deadline - now, INT_MAX));
 }
 
+// A transfer's deadline, read off the clock only when the transfer first has to wait: one that
+// completes at once (the usual case) never reads the clock.
+class TransferDeadline {
+ public:
+  explicit TransferDeadline(int milliseconds) : milliseconds_(milliseconds) {}
+  int Remaining() {
+    if (!started_) {
+      deadline_ = DeadlineAfter(milliseconds_);
+      started_ = true;
+    }
+    return trv::Remaining(deadline_);
+  }
+
+ private:
+  int milliseconds_;
+  bool started_ = false;
+  uint64_t deadline_ = 0;
+};
+
 constexpr short kHangUp = POLLHUP | POLLERR | POLLNVAL;
 
 // The time the transmitter needs for queued bytes at baud (start, 8 data and stop bit: 10 bits
@@ -205,7 +224,7 @@ TransferOutcome CommPortLinux::Write(const char* data, int length, int deadlockM
                                      int& transferred) {
   transferred = 0;
   if (fd_ < 0) return FailTransfer(EBADF);
-  const uint64_t deadline = DeadlineAfter(deadlockMs);
+  TransferDeadline deadline(deadlockMs);
   while (transferred < length) {
     const ssize_t n = ::write(fd_, data + transferred, static_cast<size_t>(length - transferred));
     if (n > 0) {
@@ -214,7 +233,7 @@ TransferOutcome CommPortLinux::Write(const char* data, int length, int deadlockM
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN) return FailTransfer(errno);
-    const int remaining = Remaining(deadline);
+    const int remaining = deadline.Remaining();
     // The deadlock time-out aborts the write: the rest of the block is never handed over, as a
     // cancelled overlapped write drops it. What the terminal took goes out and is counted;
     // flushing the output queue here would discard counted bytes.
@@ -230,7 +249,7 @@ TransferOutcome CommPortLinux::Read(char* data, int length, int deadlockMs, int&
   transferred = 0;
   if (fd_ < 0) return FailTransfer(EBADF);
   transferred = static_cast<int>(TakeAhead(data, static_cast<size_t>(std::max(length, 0))));
-  const uint64_t deadline = DeadlineAfter(deadlockMs);
+  TransferDeadline deadline(deadlockMs);
   while (transferred < length) {
     const ssize_t n = ::read(fd_, data + transferred, static_cast<size_t>(length - transferred));
     if (n > 0) {
@@ -240,7 +259,7 @@ TransferOutcome CommPortLinux::Read(char* data, int length, int deadlockMs, int&
     if (n == 0) return FailTransfer(EIO);  // the end of the input: the line hung up
     if (errno == EINTR) continue;
     if (errno != EAGAIN) return FailTransfer(errno);
-    const int remaining = Remaining(deadline);
+    const int remaining = deadline.Remaining();
     if (remaining == 0) return TransferOutcome::TimedOut;
     const int revents = PollFor(POLLIN, remaining);
     if (revents < 0) return TransferOutcome::Failed;
