@@ -29,6 +29,7 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -718,9 +719,8 @@ std::string Cell(const Figures& figures, const Row& row) {
   return text;
 }
 
-void PrintTable(const Figures& ours, const Figures& libserialport, const Figures& pyserial,
-                const Figures& oursWithoutYield) {
-  const std::vector<Row> rows = {
+const std::vector<Row>& Rows() {
+  static const std::vector<Row> rows = {
       {"arrival-to-read latency, median", "us", false,
        [](const Figures& f) { return f.latency.median; }},
       {"arrival-to-read latency, p99", "us", false, [](const Figures& f) { return f.latency.p99; }},
@@ -732,38 +732,61 @@ void PrintTable(const Figures& ours, const Figures& libserialport, const Figures
       {"round trip 1 byte -> 8 bytes, p99", "us", false,
        [](const Figures& f) { return f.roundTrip.p99; }},
   };
-  std::printf("  %-38s %12s %14s %12s %12s  %-8s %14s\n", "row", "ours", "libserialport",
-              "pyserial", "vs best peer", "goal met", "ours, no yield");
+  return rows;
+}
+
+// How many times better ours is than the better peer on a row: best/ours for times and CPU,
+// ours/best for rates. None when ours or both peers were not measured.
+std::optional<double> RatioToBestPeer(const Row& row, const Figures& ours,
+                                      const Figures& libserialport, const Figures& pyserial) {
+  std::optional<double> best;
+  for (const Figures* peer : {&libserialport, &pyserial}) {
+    if (!peer->available) continue;
+    const double value = row.value(*peer);
+    if (!best || (row.higherIsBetter ? value > *best : value < *best)) best = value;
+  }
+  if (!ours.available || !best) return std::nullopt;
+  const double value = row.value(ours);
+  const double numerator = row.higherIsBetter ? value : *best;
+  const double denominator = row.higherIsBetter ? *best : value;
+  if (denominator > 0) return numerator / denominator;
+  return numerator > 0 ? std::numeric_limits<double>::infinity() : 1.0;
+}
+
+// The figures of one run (or the medians of all): ours, libserialport, pyserial, ours without
+// the yield, in the order of the entries.
+using RunFigures = std::vector<Figures>;
+
+// "k of n": in how many runs ours was at least as good as the better peer of that same run.
+std::string RunsAhead(const Row& row, const std::vector<RunFigures>& runs) {
+  int ahead = 0;
+  for (const RunFigures& run : runs) {
+    const std::optional<double> ratio = RatioToBestPeer(row, run[0], run[1], run[2]);
+    if (ratio && *ratio >= 1.0) ++ahead;
+  }
+  return std::to_string(ahead) + " of " + std::to_string(runs.size());
+}
+
+void PrintTable(const RunFigures& medians, const std::vector<RunFigures>& runs) {
+  const Figures& ours = medians[0];
+  std::printf("  %-38s %12s %14s %12s %12s  %-8s %-10s %14s\n", "row", "ours", "libserialport",
+              "pyserial", "vs best peer", "goal met", "runs ahead", "ours, no yield");
   std::vector<std::string> metRows;
-  for (const Row& row : rows) {
+  for (const Row& row : Rows()) {
     std::string ratio = "n/a";
     std::string met = "n/a";
-    std::optional<double> best;
-    for (const Figures* peer : {&libserialport, &pyserial}) {
-      if (!peer->available) continue;
-      const double value = row.value(*peer);
-      if (!best || (row.higherIsBetter ? value > *best : value < *best)) best = value;
-    }
-    if (ours.available && best) {
-      const double value = row.value(ours);
-      // Always "how many times better ours is": best/ours for times, ours/best for rates.
-      const double numerator = row.higherIsBetter ? value : *best;
-      const double denominator = row.higherIsBetter ? *best : value;
+    if (const auto value = RatioToBestPeer(row, ours, medians[1], medians[2])) {
       char text[32];
-      if (denominator > 0) {
-        std::snprintf(text, sizeof text, "%.2f", numerator / denominator);
-      } else {
-        std::snprintf(text, sizeof text, "%s", numerator > 0 ? "inf" : "1.00");
-      }
+      std::snprintf(text, sizeof text, "%.2f", *value);
       ratio = text;
-      met = numerator >= denominator ? "yes" : "no";
-      if (met == "yes") metRows.push_back(row.name);
+      met = *value >= 1.0 ? "yes" : "no";
+      if (*value >= 1.0) metRows.push_back(row.name);
     }
-    std::printf("  %-38s %12s %14s %12s %12s  %-8s %14s\n", row.name, Cell(ours, row).c_str(),
-                Cell(libserialport, row).c_str(), Cell(pyserial, row).c_str(), ratio.c_str(),
-                met.c_str(), Cell(oursWithoutYield, row).c_str());
+    std::printf("  %-38s %12s %14s %12s %12s  %-8s %-10s %14s\n", row.name, Cell(ours, row).c_str(),
+                Cell(medians[1], row).c_str(), Cell(medians[2], row).c_str(), ratio.c_str(),
+                met.c_str(), RunsAhead(row, runs).c_str(), Cell(medians[3], row).c_str());
   }
-  std::printf("\n  rows at 1.00 or more: %zu of %zu", metRows.size(), rows.size());
+  std::printf("\n  rows at 1.00 or more: %zu of %zu", metRows.size(), Rows().size());
   for (size_t i = 0; i < metRows.size(); ++i) {
     std::printf("%s%s", i == 0 ? " (" : "; ", metRows[i].c_str());
   }
@@ -772,6 +795,8 @@ void PrintTable(const Figures& ours, const Figures& libserialport, const Figures
       "\n  vs best peer: how many times better ours is than the best of the two peers (best/ours "
       "for\n  times and CPU, ours/best for throughput); 1.00 or more means ours is at least as "
       "good.\n"
+      "  runs ahead: in how many of the runs ours was at least as good as the better peer of\n"
+      "  that run.\n"
       "  ours, no yield: ours without the give-up of the time slice that every reception starts\n"
       "  with (a stated step, kept in the product); not a peer, not in the ratio.\n");
 }
@@ -844,13 +869,21 @@ int main() {
     entries[3].contender = oursWithoutYield.get();
   }
 
-  std::vector<std::vector<Figures>> rounds(entries.size());
+  std::vector<RunFigures> runs;
   for (int round = 0; round < kRounds; ++round) {
     RunAll(entries);
-    for (size_t i = 0; i < entries.size(); ++i) rounds[i].push_back(entries[i].figures);
+    RunFigures run;
+    for (const Entry& entry : entries) run.push_back(entry.figures);
+    runs.push_back(run);
   }
-  for (size_t i = 0; i < entries.size(); ++i) entries[i].figures = MedianOfRounds(rounds[i]);
-  PrintTable(entries[0].figures, entries[1].figures, entries[2].figures, entries[3].figures);
+  RunFigures medians;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    std::vector<Figures> ofEntry;
+    for (const RunFigures& run : runs) ofEntry.push_back(run[i]);
+    entries[i].figures = MedianOfRounds(ofEntry);
+    medians.push_back(entries[i].figures);
+  }
+  PrintTable(medians, runs);
   if (entries[0].figures.available) {
     std::printf(
         "\n  ours: %.0f packets per MiB of bulk reception, each moved by one read of the driver\n",
