@@ -641,7 +641,7 @@ void Append(std::vector<double>& to, const std::vector<double>& from) {
 // of the contenders. A contender inherits the state the previous one leaves the machine in:
 // after the Python peer's block its interpreter is still busy for a moment, and a core that is
 // awake answers a wake-up faster, so with a fixed order the contender that always came next read
-// 5-10 µs faster than the same code in another place. Going through every order in turn, each
+// 5-12 µs faster than the same code in another place. Going through every order in turn, each
 // contender comes right after each other one equally often (random orders would leave that to
 // chance, and a fixed seed would repeat the same imbalance in every invocation).
 void TakeTurns(std::vector<Entry>& entries, const std::function<void(Entry&)>& step) {
