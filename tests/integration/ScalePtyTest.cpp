@@ -349,7 +349,7 @@ TEST_P(ProtocolReadingTest, OneRequestGivesTheWeightOrCode) {
   Command(std::string("WEIGHT ") + c.weight);
   Command(std::string("STATE ") + c.state);
   const Reading r = ReadOnceWith(c.scale);
-  EXPECT_DOUBLE_EQ(r.weight, c.expected);
+  EXPECT_DOUBLE_EQ(r.weight, c.expected) << "answer " << ptytest::Hex(r.answer);
   EXPECT_EQ(r.requests, 1u);
 }
 

@@ -192,6 +192,18 @@ TEST_F(ScaleSimulatorTest, SplitsTheAnswerInTwoHalves) {
   EXPECT_GE(MillisecondsSince(firstHalf), 240);
 }
 
+TEST_F(ScaleSimulatorTest, ResetDropsTheAnswersStillOnTheirWay) {
+  settings_.splitMs = 250;
+  Start();
+  SendScale(kEnq);
+  EXPECT_EQ(ReadScale(4), kStx + Bytes("001"));
+  EXPECT_EQ(Command("DELAY 200"), "OK\n");
+  SendScale(kEnq);
+  EXPECT_EQ(Command("RESET"), "OK\n");
+  // Neither the second half nor the delayed answer comes.
+  EXPECT_TRUE(ScaleQuietFor(400));
+}
+
 TEST_F(ScaleSimulatorTest, SilentAnswersNothingButCountsRequests) {
   settings_.silent = true;
   Start();

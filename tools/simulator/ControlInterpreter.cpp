@@ -89,16 +89,16 @@ ControlInterpreter::Result ControlInterpreter::Execute(const std::string& line,
   if (!refusal.empty()) return {"ERR " + refusal + "\n"};
   if (verb == "QUIT") return {"OK\n", true};
   if (verb == "REQUESTS") return {"OK " + std::to_string(requestCount) + "\n"};
+  if (verb == "RESET") {
+    settings = startSettings_;
+    return {"OK\n", false, true};
+  }
   const std::string failure = Apply(verb, words.empty() ? "" : words.front(), settings);
   return {failure.empty() ? "OK\n" : "ERR " + failure + "\n"};
 }
 
 std::string ControlInterpreter::Apply(const std::string& verb, const std::string& arg,
                                       SimulatorSettings& settings) const {
-  if (verb == "RESET") {
-    settings = startSettings_;
-    return "";
-  }
   if (verb == "WEIGHT") return ApplyWeight(arg, settings.reading.grams);
   if (verb == "STATE") return ApplyState(arg, settings.reading.state);
   if (verb == "DELAY") return ApplyMilliseconds(arg, settings.delayMs);

@@ -17,7 +17,8 @@ namespace trv::tools {
 //   UNSTABLE <n>                                the next n answers are unstable
 //   UNSOLICITED <ms>                            also send the answer every ms; 0 = off
 //   PROTOCOL <name>                             speak another scale protocol
-//   RESET                                       back to the settings the simulator started with
+//   RESET                                       back to the settings the simulator started with;
+//                                               answers still on their way are dropped
 //   REQUESTS                                    "OK <n>": the requests received so far
 //   QUIT                                        end the simulator
 class ControlInterpreter {
@@ -25,6 +26,7 @@ class ControlInterpreter {
   struct Result {
     std::string reply;
     bool quit = false;
+    bool reset = false;  // answers scheduled under the old settings must not go out
   };
 
   // startSettings: what RESET restores.

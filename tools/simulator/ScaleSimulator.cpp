@@ -209,8 +209,16 @@ void ScaleSimulator::ExecuteCommand(ControlChannel& channel, const std::string& 
   if (result.reply.empty()) return;
   log_.Note(line + " -> " + result.reply.substr(0, result.reply.size() - 1));
   AdoptSettings(next);
+  if (result.reset) ForgetPending();
   channel.Reply(result.reply);
   quit_ = result.quit;
+}
+
+// A scale that was reset does not go on sending what it meant to send before (the second half of
+// a split answer, a delayed answer), nor finish a request it had begun to receive.
+void ScaleSimulator::ForgetPending() {
+  deliveries_.clear();
+  received_.clear();
 }
 
 void ScaleSimulator::AdoptSettings(const SimulatorSettings& next) {

@@ -71,6 +71,7 @@ class ScaleSimulator {
   void HandleControls(const std::vector<pollfd>& watches);
   void ExecuteCommand(ControlChannel& channel, const std::string& line);
   void AdoptSettings(const SimulatorSettings& next);
+  void ForgetPending();
   bool Fail(const std::string& what);
 
   int scaleFd_;
