@@ -782,9 +782,11 @@ std::string RunsAhead(const Row& row, const std::vector<RunFigures>& runs) {
   return std::to_string(ahead) + " of " + std::to_string(runs.size());
 }
 
-void PrintTable(const RunFigures& medians, const std::vector<RunFigures>& runs) {
+// secondColumn: libserialport, or ours again when the run measures ours against itself.
+void PrintTable(const RunFigures& medians, const std::vector<RunFigures>& runs,
+                const char* secondColumn) {
   const Figures& ours = medians[0];
-  std::printf("  %-38s %12s %14s %12s %12s  %-8s %-10s %14s\n", "row", "ours", "libserialport",
+  std::printf("  %-38s %12s %14s %12s %12s  %-8s %-10s %14s\n", "row", "ours", secondColumn,
               "pyserial", "vs best peer", "goal met", "runs ahead", "ours, no yield");
   std::vector<std::string> metRows;
   for (const Row& row : Rows()) {
@@ -819,15 +821,23 @@ void PrintTable(const RunFigures& medians, const std::vector<RunFigures>& runs) 
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  // --against-itself puts a second instance of our class where libserialport goes: what a row
+  // shows between two copies of the same code is what this machine's noise alone does to it.
+  const bool againstItself = argc == 2 && std::strcmp(argv[1], "--against-itself") == 0;
+  if (argc > 2 || (argc == 2 && !againstItself)) {
+    std::fprintf(stderr, "usage: serial_peers [--against-itself]\n");
+    return 2;
+  }
   std::printf(
       "serial_peers: %d latency rounds of %zu bytes, %d round trips, %d x %zu-byte bulk, each in "
       "turns; the median of %d such runs\n\n",
       kLatencyRounds, kLatencyAnswer.size(), kRoundTripRounds, kThroughputRuns, kBulkBytes,
       kRounds);
   std::fflush(stdout);
-  std::vector<Entry> entries = {Entry("ours"), Entry("libserialport"), Entry("pyserial"),
-                                Entry("ours, no yield")};
+  std::vector<Entry> entries = {Entry("ours"),
+                                Entry(againstItself ? "ours again" : "libserialport"),
+                                Entry("pyserial"), Entry("ours, no yield")};
 
   Line ourLine;
   OurReader ourReader;
@@ -843,9 +853,15 @@ int main() {
   const std::string standIn = StandInName();
   std::optional<trv::bench::PtyStandIn> redirect;
   LibserialportReader spReader;
+  OurReader secondReader;
   std::unique_ptr<InProcessContender> libserialport;
   if (!spLine.Open()) {
     entries[1].figures.note = "openpty failed";
+  } else if (againstItself) {
+    if (secondReader.Open(spLine.SlavePath(), entries[1].figures.note)) {
+      libserialport = std::make_unique<InProcessContender>(secondReader, spLine.MasterFd());
+      entries[1].contender = libserialport.get();
+    }
   } else if (standIn.empty()) {
     entries[1].figures.note = "no tty name that libserialport accepts, for the stand-in";
   } else {
@@ -899,7 +915,7 @@ int main() {
     entries[i].figures = MedianOfRounds(ofEntry);
     medians.push_back(entries[i].figures);
   }
-  PrintTable(medians, runs);
+  PrintTable(medians, runs, entries[1].name);
   if (entries[0].figures.available) {
     std::printf(
         "\n  ours: %.0f packets per MiB of bulk reception, each moved by one read of the driver\n",
