@@ -854,21 +854,21 @@ int main(int argc, char** argv) {
   std::optional<trv::bench::PtyStandIn> redirect;
   LibserialportReader spReader;
   OurReader secondReader;
-  std::unique_ptr<InProcessContender> libserialport;
+  std::unique_ptr<InProcessContender> secondContender;
   if (!spLine.Open()) {
     entries[1].figures.note = "openpty failed";
   } else if (againstItself) {
     if (secondReader.Open(spLine.SlavePath(), entries[1].figures.note)) {
-      libserialport = std::make_unique<InProcessContender>(secondReader, spLine.MasterFd());
-      entries[1].contender = libserialport.get();
+      secondContender = std::make_unique<InProcessContender>(secondReader, spLine.MasterFd());
+      entries[1].contender = secondContender.get();
     }
   } else if (standIn.empty()) {
     entries[1].figures.note = "no tty name that libserialport accepts, for the stand-in";
   } else {
     redirect.emplace(standIn, spLine.SlavePath());
     if (spReader.Open(standIn, entries[1].figures.note)) {
-      libserialport = std::make_unique<InProcessContender>(spReader, spLine.MasterFd());
-      entries[1].contender = libserialport.get();
+      secondContender = std::make_unique<InProcessContender>(spReader, spLine.MasterFd());
+      entries[1].contender = secondContender.get();
     }
   }
 
