@@ -91,7 +91,7 @@ ControlInterpreter::Result ControlInterpreter::Execute(const std::string& line,
   if (verb == "REQUESTS") return {"OK " + std::to_string(requestCount) + "\n"};
   if (verb == "RESET") {
     settings = startSettings_;
-    return {"OK\n", false, true};
+    return Result{.reply = "OK\n", .reset = true};
   }
   const std::string failure = Apply(verb, words.empty() ? "" : words.front(), settings);
   return {failure.empty() ? "OK\n" : "ERR " + failure + "\n"};
