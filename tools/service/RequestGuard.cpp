@@ -12,11 +12,13 @@ std::string Lowercase(std::string text) {
   return text;
 }
 
+// Digits only; a page's bytes above 0x7F must not reach isdigit as negative chars.
+bool AllDigits(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
 bool IsPortNumber(const std::string& text) {
-  if (text.empty() || text.size() > 5) return false;
-  if (!std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); })) {
-    return false;
-  }
+  if (text.empty() || text.size() > 5 || !AllDigits(text)) return false;
   const long value = std::stol(text);
   return value >= 1 && value <= 65535;
 }
@@ -34,7 +36,7 @@ bool IsHostName(const std::string& host) {
 std::string PortKey(const std::string& port) {
   std::string lower = Lowercase(port);
   if (lower.rfind("com", 0) == 0) lower.erase(0, 3);
-  if (lower.empty() || !std::all_of(lower.begin(), lower.end(), ::isdigit)) return port;
+  if (lower.empty() || !AllDigits(lower)) return port;
   lower.erase(0, std::min(lower.find_first_not_of('0'), lower.size() - 1));
   return lower;
 }
