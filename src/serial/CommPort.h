@@ -33,10 +33,10 @@ constexpr uint32_t kMsRlsdOn = 0x0080;
 
 enum class Escape : uint32_t { SetRts = 3, ClearRts = 4, SetDtr = 5, ClearDtr = 6 };
 
-// Not a Windows event: a wait for input adds it to an empty answer when the wait itself looked at
-// the input queue at its deadline and found it empty (a level-triggered wait that ran out). Then
+// Not a Windows event: a wait for input answers it alone when the wait itself looked at the input
+// queue as it ended and found it empty (a level-triggered wait that ran to its deadline). Then
 // nobody need ask the queue again just after the wait.
-constexpr uint32_t kEvEmptyAtDeadline = 0x8000'0000;
+constexpr uint32_t kEvQueueEmpty = 0x8000'0000;
 }  // namespace comm
 
 // What ClearCommError reports: the line errors since the last call (cleared by the call) and the
@@ -112,7 +112,8 @@ class CommPort {
   virtual bool ModemStatus(uint32_t& word) = 0;
 
   // Waits at most timeoutMs for one of the events of mask and answers the events that occurred
-  // (0 when none did). A wait that cannot be started answers 0 at once.
+  // (0 when none did); a negative timeoutMs waits without limit. A wait that cannot be started,
+  // or that a hung-up line ends, answers 0 at once.
   virtual uint32_t WaitEvent(uint32_t mask, int timeoutMs) = 0;
   // Whether WaitEvent answers kEvRxChar at once for bytes that were waiting before it began;
   // then nobody need ask the input queue just before waiting for input. Windows' event wait

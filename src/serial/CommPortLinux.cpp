@@ -212,7 +212,8 @@ bool CommPortLinux::Flush() {
 
 int CommPortLinux::PollFor(short events, int timeoutMs) {
   pollfd entry{fd_, events, 0};
-  const int ready = ::poll(&entry, 1, std::max(timeoutMs, 0));
+  // A negative time-out is poll's own "no limit".
+  const int ready = ::poll(&entry, 1, timeoutMs);
   if (ready > 0) return entry.revents;
   // An interrupted wait counts as a quiet one: the callers recheck their deadline and go on.
   if (ready == 0 || errno == EINTR) return 0;
@@ -341,10 +342,15 @@ bool CommPortLinux::InputWaiting(uint32_t& count) {
   count = 0;
   if (fd_ < 0) return Fail(EBADF);
   // A read that fails (the far end hung up) moves nothing: the count then comes from the driver
-  // as it would without the read-ahead, and the wait or the read reports the failure.
+  // as it would without the read-ahead. Where the driver no longer answers, bytes read ahead
+  // before are still counted, so that they are handed out rather than stranded here; once they
+  // are taken, the driver's failure reports the hung-up line.
   uint32_t beyond = 0;
   const bool filled = FillAhead();
-  if ((!filled || AheadCount() == ahead_.size()) && !DriverInputCount(beyond)) return false;
+  if ((!filled || AheadCount() == ahead_.size()) && !DriverInputCount(beyond) &&
+      AheadCount() == 0) {
+    return false;
+  }
   count = static_cast<uint32_t>(AheadCount()) + beyond;
   return true;
 }
@@ -394,10 +400,13 @@ uint32_t CommPortLinux::WaitEvent(uint32_t mask, int timeoutMs) {
   mask &= comm::kEvRxChar | comm::kEvTxEmpty;
   if (fd_ < 0 || mask == 0) return 0;
   if ((mask & comm::kEvRxChar) != 0 && AheadCount() > 0) return comm::kEvRxChar;
+  // A negative time-out waits without limit, as the Windows wait does with INFINITE; a hang-up
+  // or the event still ends it.
+  const bool forever = timeoutMs < 0;
   const uint64_t deadline = DeadlineAfter(timeoutMs);
   const bool forInput = (mask & comm::kEvRxChar) != 0;
   for (;;) {
-    int waitMs = Remaining(deadline);
+    int waitMs = forever ? -1 : Remaining(deadline);
     if ((mask & comm::kEvTxEmpty) != 0) {
       // A tty has no event for "the transmitter ran empty" that poll() could wait on, and
       // tcdrain cannot be bounded by a time-out. So the queue is measured and the wait lasts as
@@ -405,17 +414,20 @@ uint32_t CommPortLinux::WaitEvent(uint32_t mask, int timeoutMs) {
       // again. On a pty the queue is always empty and this answers at once.
       const int queued = OutputQueued();
       if (queued == 0) return comm::kEvTxEmpty;
-      waitMs = std::min(waitMs, DrainTimeMs(queued, baudRate_));
+      const int drainMs = DrainTimeMs(queued, baudRate_);
+      waitMs = forever ? drainMs : std::min(waitMs, drainMs);
     }
     // Without POLLIN in events, poll() still ends early on a hang-up: a timed wait that a dead
     // line cuts short.
     const int revents = PollFor(forInput ? POLLIN : 0, waitMs);
-    // A hang-up is no data: the wait answers nothing and the next read reports the failure.
+    // A hang-up is no data: the wait answers nothing, and the queue query or the read that
+    // follows reports the failure.
     if (revents < 0 || (revents & kHangUp) != 0) return 0;
     if ((revents & POLLIN) != 0) return comm::kEvRxChar;
+    if (forever) continue;  // a wait cut short by a signal, or a drain step, goes on
     // A wait for input that ran to its deadline was the kernel's look at the queue then; a wait
     // cut short by a signal goes on.
-    if (mask == comm::kEvRxChar && Remaining(deadline) == 0) return comm::kEvEmptyAtDeadline;
+    if (mask == comm::kEvRxChar && Remaining(deadline) == 0) return comm::kEvQueueEmpty;
     if (waitMs == 0) return 0;  // the last look, taken at the deadline, found nothing
   }
 }

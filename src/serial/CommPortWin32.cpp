@@ -225,8 +225,11 @@ uint32_t CommPortWin32::WaitEvent(uint32_t mask, int timeoutMs) {
     // cannot wait for line events there. The queue counts tell whether the event holds already;
     // otherwise poll them with a short growing back-off until the time-out expires. Only this
     // case sleeps; a system that can wait for line events never gets here.
-    const uint32_t held = EventsFromQueues(mask);
-    if (held != 0) return held;
+    bool dead = false;
+    const uint32_t held = EventsFromQueues(mask, &dead);
+    // A line whose queues cannot be read any more (a hung-up or vanished device) ends the wait,
+    // also one without limit; the caller's queue query reports the failure.
+    if (held != 0 || dead) return held;
     const DWORD left = remaining();
     if (left == 0) return 0;
     Sleep(std::min(backoff, left));
@@ -278,11 +281,14 @@ uint32_t CommPortWin32::WaitEventOnce(uint32_t mask, uint32_t timeoutMs, bool& e
   return events;
 }
 
-uint32_t CommPortWin32::EventsFromQueues(uint32_t mask) {
+uint32_t CommPortWin32::EventsFromQueues(uint32_t mask, bool* failed) {
   // ClearCommError also clears the line-error flags; on the systems that come here (Wine on a
   // pseudo-terminal) there are none to lose.
   CommStatus status;
-  if (!ClearError(status)) return 0;
+  if (!ClearError(status)) {
+    if (failed != nullptr) *failed = true;
+    return 0;
+  }
   uint32_t events = 0;
   if ((mask & EV_RXCHAR) != 0 && status.inQueue > 0) events |= EV_RXCHAR;
   if ((mask & EV_TXEMPTY) != 0 && status.outQueue == 0) events |= EV_TXEMPTY;

@@ -54,8 +54,8 @@ class CommPortWin32 final : public CommPort {
   // any event, which Wine does on a pseudo-terminal.
   uint32_t WaitEventOnce(uint32_t mask, uint32_t timeoutMs, bool& early, bool& failed);
   // The events of mask that the queue counts show to hold already (bytes waiting for
-  // EV_RXCHAR, an empty output queue for EV_TXEMPTY).
-  uint32_t EventsFromQueues(uint32_t mask);
+  // EV_RXCHAR, an empty output queue for EV_TXEMPTY). A failed query answers 0 and sets *failed.
+  uint32_t EventsFromQueues(uint32_t mask, bool* failed = nullptr);
   // Records GetLastError() as the code of the failed call; returns false for convenience.
   bool Fail();
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "platform/Clock.h"
 #include "platform/SystemError.h"
@@ -359,12 +360,17 @@ int TTrvSerial::WaitingDataEx() {
 
 uint32_t TTrvSerial::AwaitLineEvents(uint32_t mask, int timeout) {
   SetSerialError(0);
+  const bool forInput = mask == comm::kEvRxChar;
+  const bool waitLooksAtQueue = port_->WaitSeesWaitingInput();
   // Where the wait itself answers for bytes already waiting, asking first would only repeat it.
-  if (mask == comm::kEvRxChar && !port_->WaitSeesWaitingInput() && WaitingData() > 0) {
-    return comm::kEvRxChar;
-  }
-  // A negative time-out would mean "forever" to the platform; a wait here is always bounded.
-  return port_->WaitEvent(mask, std::max(timeout, 0));
+  if (forInput && !waitLooksAtQueue && WaitingData() > 0) return comm::kEvRxChar;
+  // The time-out reaches the platform unchanged: a negative one waits without limit.
+  const uint32_t events = port_->WaitEvent(mask, timeout);
+  if (!forInput || !waitLooksAtQueue || events != 0) return events;
+  // The wait stood in for the queue query but ended without looking at the queue (a hung-up
+  // line ends it so): the queue is asked now, and its failure is this call's code, raised when
+  // asked for, as if it had been asked first.
+  return WaitingData() > 0 ? comm::kEvRxChar : comm::kEvQueueEmpty;
 }
 
 bool TTrvSerial::WaitForLineEvent(uint32_t mask, int timeout) {
@@ -374,10 +380,10 @@ bool TTrvSerial::WaitForLineEvent(uint32_t mask, int timeout) {
 bool TTrvSerial::CanRead(int timeout) {
   // The line-event wait looks at the input queue first itself (or its platform wait answers
   // for bytes already waiting): no need to ask twice. Nor after a wait that looked at the
-  // queue at its deadline; any other empty answer (a hang-up among them) is checked by asking.
+  // queue as it ended; any other empty answer is checked by asking.
   const uint32_t events = AwaitLineEvents(comm::kEvRxChar, timeout);
   bool ready = (events & comm::kEvRxChar) != 0;
-  if (!ready && (events & comm::kEvEmptyAtDeadline) == 0) ready = WaitingData() > 0;
+  if (!ready && (events & comm::kEvQueueEmpty) == 0) ready = WaitingData() > 0;
   if (ready) ReportStatus(HR_CanRead, "");
   return ready;
 }
@@ -473,17 +479,26 @@ int TTrvSerial::RecvBuffer(char* buffer, int length) {
   return count;
 }
 
+int TTrvSerial::RecvBufferUnraised(char* buffer, int length) {
+  const bool raise = std::exchange(FRaiseExcept, false);
+  int received = 0;
+  try {
+    received = RecvBuffer(buffer, length);
+  } catch (...) {
+    FRaiseExcept = raise;
+    throw;
+  }
+  FRaiseExcept = raise;
+  return std::max(received, 0);
+}
+
 void TTrvSerial::AppendWaiting(Bytes& into, int count) {
   const size_t before = into.size();
   into.resize(before + static_cast<size_t>(count));
-  int received = 0;
-  try {
-    received = RecvBuffer(into.data() + before, count);
-  } catch (...) {
-    into.resize(before);
-    throw;
-  }
-  into.resize(before + static_cast<size_t>(std::max(received, 0)));
+  const int received = RecvBufferUnraised(into.data() + before, count);
+  // What the read did receive stays in `into` also when its failure is raised.
+  into.resize(before + static_cast<size_t>(received));
+  ExceptCheck();
 }
 
 int TTrvSerial::AwaitPacket(int timeout) {
@@ -497,7 +512,7 @@ int TTrvSerial::AwaitPacket(int timeout) {
 
 Bytes TTrvSerial::RecvPacket(int timeout) {
   Bytes result;
-  AppendPacket(result, timeout);
+  AppendPacketKeeping(result, timeout);
   return result;
 }
 
@@ -522,11 +537,7 @@ size_t TTrvSerial::TakePacket(char* into, size_t room, int timeout) {
   SetSerialError(0);
   if (FBuffer.empty()) {
     const int waiting = AwaitPacket(timeout);
-    if (waiting > 0 && static_cast<size_t>(waiting) <= room) {
-      const int received = RecvBuffer(into, waiting);
-      ExceptCheck();
-      return static_cast<size_t>(std::max(received, 0));
-    }
+    if (waiting > 0 && static_cast<size_t>(waiting) <= room) return TakeWaiting(into, waiting);
     // A packet larger than the room passes through the line buffer, which keeps its rest.
     if (waiting > 0) AppendWaiting(FBuffer, waiting);
   }
@@ -535,6 +546,15 @@ size_t TTrvSerial::TakePacket(char* into, size_t room, int timeout) {
   FBuffer.erase(0, taken);
   ExceptCheck();
   return taken;
+}
+
+size_t TTrvSerial::TakeWaiting(char* into, int count) {
+  const int received = RecvBufferUnraised(into, count);
+  // A failure about to be raised would lose what the read did receive: the line buffer (empty
+  // when a packet is read straight into place) keeps it for the next call.
+  if (FRaiseExcept && FLastError != 0) FBuffer.assign(into, static_cast<size_t>(received));
+  ExceptCheck();
+  return static_cast<size_t>(received);
 }
 
 void TTrvSerial::AppendPacketKeeping(Bytes& received, int timeout) {

@@ -216,11 +216,19 @@ class TTrvSerial {
   // Outcome of a platform read or write, recorded in LastError.
   void RecordTransfer(TransferOutcome outcome);
   // What RecvPacket receives, appended to `into` in place (a long reception then grows one
-  // buffer instead of copying packets); when it raises, `into` is as it was.
+  // buffer instead of copying packets); when it raises, `into` holds what the failing read did
+  // receive.
   void AppendPacket(Bytes& into, int timeout);
-  // Reads `count` bytes that the driver reported waiting onto the end of `into`.
+  // RecvBuffer with its failure left in LastError instead of raised, so that the caller can put
+  // what it received in place first. Answers the count received.
+  int RecvBufferUnraised(char* buffer, int length);
+  // Reads `count` bytes that the driver reported waiting onto the end of `into`, where they stay
+  // also when the read's failure is raised.
   void AppendWaiting(Bytes& into, int count);
-  // WaitForLineEvent's steps, answering the platform's events (with kEvEmptyAtDeadline).
+  // Reads `count` bytes that the driver reported waiting to `into`; when the read's failure is
+  // raised, what it received becomes the line buffer.
+  size_t TakeWaiting(char* into, int count);
+  // WaitForLineEvent's steps, answering the platform's events (with kEvQueueEmpty).
   uint32_t AwaitLineEvents(uint32_t mask, int timeout);
   // The port side of a packet: gives up the time slice once, then answers what the driver holds,
   // waiting once (for up to `timeout` ms) when it holds nothing; 0 with LastError set when

@@ -86,11 +86,17 @@ TransferOutcome CommPortFake::Read(char* data, int length, int deadlockMs, int& 
   while (input_.size() < static_cast<size_t>(length) && NextArrival(next) && next <= deadline) {
     AdvanceTo(next);
   }
-  const size_t taken = std::min(input_.size(), static_cast<size_t>(std::max(length, 0)));
+  const size_t wanted = static_cast<size_t>(std::max(length, 0));
+  const size_t taken = std::min({input_.size(), wanted, readCut_});
   std::memcpy(data, input_.data(), taken);
   input_.erase(0, taken);
   transferred = static_cast<int>(taken);
-  if (taken == static_cast<size_t>(std::max(length, 0))) return TransferOutcome::Completed;
+  if (readCut_ != SIZE_MAX) {
+    readCut_ = SIZE_MAX;
+    lastError_ = readCutCode_;
+    return TransferOutcome::Failed;
+  }
+  if (taken == wanted) return TransferOutcome::Completed;
   AdvanceTo(deadline);
   return TransferOutcome::TimedOut;
 }
@@ -133,7 +139,10 @@ bool CommPortFake::ModemStatus(uint32_t& word) {
 uint32_t CommPortFake::WaitEvent(uint32_t mask, int timeoutMs) {
   Log("WaitEvent " + std::to_string(mask) + " " + std::to_string(timeoutMs));
   if (!open_) return 0;
-  const uint64_t deadline = clock_.Milliseconds() + static_cast<uint64_t>(std::max(timeoutMs, 0));
+  // A negative time-out waits without limit: until the next arrival, or, with none scripted, for
+  // no time at all (a test has no forever to wait).
+  const uint64_t deadline =
+      timeoutMs < 0 ? UINT64_MAX : clock_.Milliseconds() + static_cast<uint64_t>(timeoutMs);
   uint32_t received = 0;
   if ((mask & comm::kEvRxChar) != 0) {
     Deliver();
@@ -148,7 +157,7 @@ uint32_t CommPortFake::WaitEvent(uint32_t mask, int timeoutMs) {
     }
     if (outQueue_ == 0) received |= comm::kEvTxEmpty;
   }
-  if (received == 0) AdvanceTo(deadline);
+  if (received == 0 && deadline != UINT64_MAX) AdvanceTo(deadline);
   return received;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -30,6 +31,12 @@ class CommPortFake final : public CommPort {
   void SetOpenError(const std::string& path, int code) { openErrors_[path] = code; }
   void Fail(Call call, int code) { failures_[call] = code; }
   void Heal(Call call) { failures_.erase(call); }
+  // The next read hands out at most `count` bytes and then fails with `code`: a line that hangs
+  // up in the middle of a read.
+  void CutNextRead(size_t count, int code) {
+    readCut_ = count;
+    readCutCode_ = code;
+  }
   void InjectLineErrors(uint32_t flags) { lineErrors_ |= flags; }
   void SetModemWord(uint32_t word) { modemWord_ = word; }
   // Bytes the line takes before a write stalls (the write then waits out its deadlock time-out).
@@ -105,6 +112,8 @@ class CommPortFake final : public CommPort {
   std::vector<std::string> calls_;
   std::string openedPath_;
   Dcb state_{};
+  size_t readCut_ = SIZE_MAX;
+  int readCutCode_ = 0;
   uint32_t lineErrors_ = 0;
   uint32_t modemWord_ = 0;
   uint32_t outQueue_ = 0;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -219,6 +220,62 @@ TEST_F(SerialHangUpTest, ReceptionEndsWithAnErrorAndTheLinkPathOpensAgain) {
   ASSERT_NO_FATAL_FAILURE(Open(serial_));
   Command("SEND " + Hex("again\r"));
   EXPECT_EQ(Collect(6), "again\r");
+}
+
+TEST_F(SerialHangUpTest, LineEventWaitReportsTheHungUpLine) {
+  Command("HANGUP 0");
+  ptytest::Pause(300);
+  const auto start = Steady::now();
+  EXPECT_FALSE(serial_.WaitForLineEvent(1, 300));  // EV_RXCHAR
+  EXPECT_LT(MillisecondsSince(start), 2000);
+  const int code = serial_.LastError();
+  EXPECT_NE(code, 0) << "a dead line must not look like a quiet one";
+  if (!platform::RunningUnderWine()) {
+    EXPECT_EQ(code, 5) << serial_.LastErrorDesc();  // EIO
+  }
+
+  serial_.SetRaiseExcept(true);
+  try {
+    serial_.WaitForLineEvent(1, 300);
+    FAIL() << "a hung-up line with RaiseExcept on must raise";
+  } catch (const ETrvSerialError& error) {
+    EXPECT_EQ(error.ErrorCode, code);
+  }
+}
+
+TEST_F(SerialHangUpTest, BytesReadAheadBeforeTheHangUpAreHandedOut) {
+  // Only the Linux port reads ahead of the caller; elsewhere the driver drops what a hung-up
+  // line held.
+  if (platform::RunningUnderWine()) GTEST_SKIP() << "no read-ahead on the Win32 port";
+  Command("STREAM 6000");
+  Command("HANGUP 200");
+  const int counted = AwaitWaiting(4095);  // as the scale's monitoring tick asks
+  ASSERT_GE(counted, 4095);
+  ptytest::Pause(500);
+  serial_.SetRaiseExcept(true);
+  serial_.SetDeadlockTimeout(300);
+  Bytes buffer(8000, '\0');
+  EXPECT_THROW(serial_.RecvBufferEx(buffer.data(), 8000, 500), ETrvSerialError);
+  // What was read ahead before the line dropped waits in the line buffer.
+  serial_.SetRaiseExcept(false);
+  const Bytes kept = serial_.RecvPacket(0);
+  EXPECT_GE(kept.size(), static_cast<size_t>(counted));
+  EXPECT_EQ(kept, ptytest::StreamPattern(kept.size()));
+}
+
+TEST_F(SerialHangUpTest, AWaitWithoutLimitEndsWithTheAnswerOrTheHangUp) {
+  const auto start = Steady::now();
+  Command("LATE 400 " + Hex("LATE"));
+  const Bytes first = serial_.RecvPacket(-1);
+  EXPECT_EQ(serial_.LastError(), 0);
+  EXPECT_GE(MillisecondsSince(start), 350);
+  EXPECT_EQ(first + Collect(4 - std::min<size_t>(first.size(), 4)), "LATE");
+
+  Command("HANGUP 300");
+  const auto hangUp = Steady::now();
+  EXPECT_EQ(serial_.RecvPacket(-1), "");
+  EXPECT_NE(serial_.LastError(), 0);
+  EXPECT_LT(MillisecondsSince(hangUp), 5000);
 }
 
 // ---- Ownership of the port -----------------------------------------------------------------

@@ -1,6 +1,9 @@
 // Reception: packets, fixed amounts, terminated lines, single bytes and the line buffer.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 #include "SerialFixture.h"
 
 namespace trv::testing {
@@ -120,6 +123,41 @@ TEST_F(SerialReceive, FixedAmountThatRaisesKeepsWhatItStored) {
   char buffer[8];
   EXPECT_THROW(serial_.RecvBufferEx(buffer, 8, 100), ETrvSerialError);
   EXPECT_EQ(serial_.LineBuffer(), "ABC");  // the next reception sees them
+}
+
+// A line that hangs up in the middle of a read, with RaiseExcept on: every reception raises the
+// platform's code, and what the read did receive is the line buffer for the next call.
+TEST_F(SerialReceive, ARaisedFailureKeepsWhatTheReadReceived) {
+  struct Case {
+    const char* name;
+    std::function<void(TTrvSerial&)> receive;
+  };
+  char buffer[16];
+  const std::vector<Case> cases = {
+      {"RecvPacket", [](TTrvSerial& s) { s.RecvPacket(100); }},
+      {"RecvBufferEx", [&](TTrvSerial& s) { s.RecvBufferEx(buffer, 16, 100); }},
+      {"RecvBufferEx, packet beyond the room",
+       [&](TTrvSerial& s) { s.RecvBufferEx(buffer, 3, 100); }},
+      {"RecvBufferStr", [](TTrvSerial& s) { s.RecvBufferStr(16, 100); }},
+      {"RecvTerminated", [](TTrvSerial& s) { s.RecvTerminated(100, "\r"); }},
+      {"RecvByte", [](TTrvSerial& s) { s.RecvByte(100); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    serial_.SetRaiseExcept(true);
+    port_->ArriveAt(Now(), "ABCDEFGH");
+    port_->CutNextRead(5, 5);
+    try {
+      c.receive(serial_);
+      ADD_FAILURE() << "no exception";
+    } catch (const ETrvSerialError& e) {
+      EXPECT_EQ(e.ErrorCode, 5);
+    }
+    EXPECT_EQ(serial_.LineBuffer(), "ABCDE");
+    serial_.SetRaiseExcept(false);
+    EXPECT_EQ(serial_.RecvBufferStr(8, 100), "ABCDEFGH");
+    EXPECT_EQ(serial_.LastError(), 0);
+  }
 }
 
 TEST_F(SerialReceive, FixedAmountStringOfZeroIsEmptyAndQuiet) {

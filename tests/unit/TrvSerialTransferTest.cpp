@@ -151,10 +151,15 @@ TEST_F(SerialQueues, CanReadWaitsForTheFirstByteOnly) {
   EXPECT_TRUE(reports_.empty());  // answered from the line buffer: no report
 }
 
-TEST_F(SerialQueues, ANegativeWaitDoesNotBlock) {
+TEST_F(SerialQueues, ANegativeTimeoutWaitsWithoutLimit) {
   ConnectFresh();
-  EXPECT_FALSE(serial_.WaitForLineEvent(comm::kEvRxChar, -1));
-  EXPECT_EQ(Now(), 1000u);
+  port_->ArriveAfter(400000, "late");
+  EXPECT_EQ(serial_.RecvPacket(-5), "late");
+  EXPECT_EQ(serial_.LastError(), 0);
+  EXPECT_EQ(Now(), 401000u);
+  port_->ArriveAfter(90000, "later");
+  EXPECT_TRUE(serial_.WaitForLineEvent(comm::kEvRxChar, -1));
+  EXPECT_EQ(Now(), 491000u);
 }
 
 }  // namespace
