@@ -88,6 +88,35 @@ hosts=$(TRAVINEL_SIMULATOR_ARGS="--weight 1234" "$root/tests/support/with-simula
 echo "$hosts"
 check "both hosts read the weight" test "$(grep -c '^[0-9]*-bit cscript: PesoLido=1234$' <<<"$hosts")" -eq 2
 
+echo "== unregistering one bitness leaves the other usable"
+# Both libraries share the ProgID and, under some systems, the interface entries: taking one
+# away must leave the other's class creatable. Each is put back before the next step.
+readonly control_iid='{7526249E-CF15-40BB-9EBC-E8D39EEB9363}'
+regsvr32_of() { [ "$1" = 64 ] && echo regsvr32 || echo 'C:\windows\syswow64\regsvr32.exe'; }
+cscript_of() { [ "$1" = 64 ] && echo cscript || echo 'C:\windows\syswow64\cscript.exe'; }
+ocx_of() {
+  [ "$1" = 64 ] && echo 'C:\Program Files\Travinel\Travinel.ocx' ||
+    echo 'C:\Program Files (x86)\Travinel\Travinel.ocx'
+}
+creates() {
+  local output
+  output=$(wine_quiet "$(cscript_of "$1")" //nologo "$(windows_path "$here/creates_control.vbs")")
+  [ "$output" = "Porta=3" ] || { echo "  $1-bit host: $output"; return 1; }
+}
+for gone in 64 32; do
+  kept=$((96 - gone))
+  wine_quiet "$(regsvr32_of "$gone")" /u /s "$(ocx_of "$gone")"
+  check "without the $gone-bit control, no class in its view" \
+    no_key "HKLM\\SOFTWARE\\Classes\\CLSID\\$control_clsid" "$gone"
+  check "the $kept-bit host still creates the control" creates "$kept"
+  check "the ProgID is kept for the $kept-bit control" \
+    key_exists 'HKLM\SOFTWARE\Classes\Dornavel.FfrmActivexForm' 64
+  check "the interface entry is kept for the $kept-bit control" \
+    key_exists "HKLM\\SOFTWARE\\Classes\\Interface\\$control_iid" "$kept"
+  wine_quiet "$(regsvr32_of "$gone")" /s "$(ocx_of "$gone")"
+  check "the $gone-bit host creates the control again" creates "$gone"
+done
+
 echo "== silent uninstall"
 wine_quiet "C:\\Program Files (x86)\\Travinel\\uninstall.exe" /S >/dev/null
 "$wine_run" --wait  # the uninstaller runs on from a copy of itself
@@ -98,6 +127,8 @@ for view in 32 64; do
   check "no class in the $view-bit view" no_key "HKLM\\SOFTWARE\\Classes\\CLSID\\$control_clsid" "$view"
   check "no ProgID in the $view-bit view" no_key 'HKLM\SOFTWARE\Classes\Dornavel.FfrmActivexForm' "$view"
   check "no type library in the $view-bit view" no_key "HKLM\\SOFTWARE\\Classes\\TypeLib\\$typelib_id" "$view"
+  check "no interface entry in the $view-bit view" \
+    no_key "HKLM\\SOFTWARE\\Classes\\Interface\\$control_iid" "$view"
   check "no installed-programs entry in the $view-bit view" no_key "$uninstall_key" "$view"
 done
 

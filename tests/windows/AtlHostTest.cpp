@@ -268,6 +268,74 @@ TEST_F(AtlHostTest, WindowMessagesRaiseTheFormsEvents) {
   EXPECT_GE(sink.Count(210), 1) << "OnPaint";
 }
 
+TEST_F(AtlHostTest, FrozenEventsAreDroppedUntilTheLastThaw) {
+  Connect(sink);
+  IOleControl* oleControl = nullptr;
+  ASSERT_EQ(control->QueryInterface(IID_IOleControl, reinterpret_cast<void**>(&oleControl)), S_OK);
+  HWND form = FormWindow();
+  auto click = [&] {
+    SendMessageW(form, WM_LBUTTONUP, 0, MAKELPARAM(150, 50));
+    Pump(20);
+    return sink.Count(202);  // OnClick
+  };
+  EXPECT_EQ(oleControl->FreezeEvents(TRUE), S_OK);
+  EXPECT_EQ(oleControl->FreezeEvents(TRUE), S_OK);
+  EXPECT_EQ(click(), 0) << "frozen";
+  EXPECT_EQ(oleControl->FreezeEvents(FALSE), S_OK);
+  EXPECT_EQ(click(), 0) << "still frozen once";
+  EXPECT_EQ(oleControl->FreezeEvents(FALSE), S_OK);
+  EXPECT_GE(click(), 1) << "thawed";
+  oleControl->Release();
+}
+
+TEST_F(AtlHostTest, EnumeratesItsConnectionPointAndItsConnection) {
+  IConnectionPointContainer* container = nullptr;
+  ASSERT_EQ(
+      control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container)),
+      S_OK);
+  IEnumConnectionPoints* points = nullptr;
+  ASSERT_EQ(container->EnumConnectionPoints(&points), S_OK);
+  container->Release();
+  IConnectionPoint* found[2] = {};
+  ULONG fetched = 0;
+  EXPECT_EQ(points->Next(2, found, &fetched), S_FALSE);
+  ASSERT_EQ(fetched, 1u);
+  IID events = {};
+  EXPECT_EQ(found[0]->GetConnectionInterface(&events), S_OK);
+  EXPECT_TRUE(IsEqualIID(events, DIID_IFfrmActivexFormEvents));
+  EXPECT_EQ(points->Next(1, found + 1, nullptr), S_FALSE);
+  EXPECT_EQ(points->Reset(), S_OK);
+  EXPECT_EQ(points->Skip(2), S_FALSE);
+  points->Release();
+
+  auto connections = [&] {
+    IEnumConnections* list = nullptr;
+    EXPECT_EQ(found[0]->EnumConnections(&list), S_OK);
+    std::vector<CONNECTDATA> all(2);
+    ULONG count = 0;
+    if (list != nullptr) {
+      list->Next(2, all.data(), &count);
+      list->Release();
+    }
+    all.resize(count);
+    return all;
+  };
+  EXPECT_TRUE(connections().empty());
+  Connect(sink);
+  const std::vector<CONNECTDATA> one = connections();
+  ASSERT_EQ(one.size(), 1u);
+  EXPECT_EQ(one[0].dwCookie, 1u);
+  IUnknown* sinkIdentity = nullptr;
+  sink.QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&sinkIdentity));
+  IUnknown* connected = nullptr;
+  one[0].pUnk->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&connected));
+  EXPECT_EQ(connected, sinkIdentity);
+  connected->Release();
+  sinkIdentity->Release();
+  one[0].pUnk->Release();
+  found[0]->Release();
+}
+
 TEST_F(AtlHostTest, EnablingWithoutAModelShowsTheBox) {
   DialogCloser closer;
   EXPECT_EQ(control->put_Usr_Bal(1), S_OK);

@@ -18,6 +18,7 @@
 #include "DialogCloser.h"
 #include "Dornavel_h.h"
 #include "FakeBrowserSite.h"
+#include "MemoryPropertyBag.h"
 #include "OcxPath.h"
 
 namespace trv::test {
@@ -639,6 +640,149 @@ TEST_F(DualInterfaceTest, OleObjectGivesItsStatusExtentAndClass) {
   object->Release();
 }
 
+TEST_F(DualInterfaceTest, DispatchRefusesNullArraysAndForeignInterfaces) {
+  std::wstring name = L"Porta";
+  LPOLESTR names[] = {name.data()};
+  DISPID id = DISPID_UNKNOWN;
+  EXPECT_EQ(control->GetIDsOfNames(IID_NULL, nullptr, 1, LOCALE_USER_DEFAULT, &id), E_POINTER);
+  EXPECT_EQ(control->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, nullptr), E_POINTER);
+  EXPECT_EQ(control->GetIDsOfNames(IID_IDispatch, names, 1, LOCALE_USER_DEFAULT, &id),
+            DISP_E_UNKNOWNINTERFACE);
+  DISPPARAMS none = {};
+  VARIANT result;
+  VariantInit(&result);
+  EXPECT_EQ(control->Invoke(229, IID_IDispatch, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                            &result, nullptr, nullptr),
+            DISP_E_UNKNOWNINTERFACE);
+  EXPECT_EQ(control->Invoke(229, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, nullptr,
+                            &result, nullptr, nullptr),
+            E_POINTER);
+}
+
+// ---- Persistence: <param> tags and streams ---------------------------------------------------
+
+class PersistenceTest : public DualInterfaceTest {
+ protected:
+  template <typename Interface>
+  Interface* As(REFIID iid) {
+    Interface* part = nullptr;
+    EXPECT_EQ(control->QueryInterface(iid, reinterpret_cast<void**>(&part)), S_OK);
+    return part;
+  }
+
+  HRESULT LoadTags(MemoryPropertyBag& bag) {
+    IPersistPropertyBag* persist = As<IPersistPropertyBag>(IID_IPersistPropertyBag);
+    if (persist == nullptr) return E_NOINTERFACE;
+    const HRESULT result = persist->Load(&bag, nullptr);
+    persist->Release();
+    return result;
+  }
+
+  int Value(HRESULT (STDMETHODCALLTYPE IFfrmActivexForm::*get)(int*)) {
+    int value = -1;
+    EXPECT_EQ((control->*get)(&value), S_OK);
+    return value;
+  }
+
+  static std::wstring ErrorDescription() {
+    IErrorInfo* error = nullptr;
+    if (GetErrorInfo(0, &error) != S_OK || error == nullptr) return L"";
+    BSTR description = nullptr;
+    error->GetDescription(&description);
+    error->Release();
+    return BstrText(description);
+  }
+};
+
+TEST_F(PersistenceTest, ParamTagsConfigureTheFormAndSaveRoundTrips) {
+  MemoryPropertyBag tags;
+  tags.Param(L"Porta", L"3");
+  tags.Param(L"Mod_Bal", L"2");
+  tags.Param(L"Vel_Bal", L"4800");
+  tags.Param(L"Dec_Bal", L" 3 ");
+  tags.Param(L"Unrelated", L"x");
+  ASSERT_EQ(LoadTags(tags), S_OK);
+  EXPECT_EQ(Value(&IFfrmActivexForm::get_Porta), 3);
+  EXPECT_EQ(Value(&IFfrmActivexForm::get_Mod_Bal), 2);
+  EXPECT_EQ(Value(&IFfrmActivexForm::get_Vel_Bal), 4800);
+  EXPECT_EQ(Value(&IFfrmActivexForm::get_Dec_Bal), 3);
+  EXPECT_EQ(Value(&IFfrmActivexForm::get_Usr_Bal), 0);
+
+  IPersistPropertyBag* persist = As<IPersistPropertyBag>(IID_IPersistPropertyBag);
+  ASSERT_NE(persist, nullptr);
+  MemoryPropertyBag saved;
+  EXPECT_EQ(persist->Save(&saved, TRUE, TRUE), S_OK);
+  EXPECT_EQ(saved.Count(), 10u);
+  VARIANT port = saved.Value(L"Vel_Bal");
+  EXPECT_EQ(port.vt, VT_I4);
+  EXPECT_EQ(port.lVal, 4800);
+  EXPECT_EQ(persist->Load(nullptr, nullptr), E_POINTER);
+  EXPECT_EQ(persist->Save(nullptr, TRUE, TRUE), E_POINTER);
+  persist->Release();
+}
+
+TEST_F(PersistenceTest, BadParamTagsAreRefusedAndChangeNothing) {
+  struct Case {
+    const wchar_t* name;
+    const wchar_t* text;
+  };
+  const Case cases[] = {{L"Porta", L"tr\u00eas"},
+                        {L"Vel_Bal", L"99999999999"},
+                        {L"Dec_Bal", L""},
+                        {L"Usr_Bal", L"1x"}};
+  for (const Case& c : cases) {
+    MemoryPropertyBag tags;
+    tags.Param(L"Mod_Bal", L"2");  // valid, but a refused tag sets none of them
+    tags.Param(c.name, c.text);
+    EXPECT_EQ(LoadTags(tags), E_INVALIDARG) << c.name;
+    EXPECT_EQ(ErrorDescription(), std::wstring(L"Valor inv\u00e1lido para ") + c.name);
+    EXPECT_EQ(Value(&IFfrmActivexForm::get_Mod_Bal), 0) << c.name;
+  }
+}
+
+TEST_F(PersistenceTest, TheStreamRoundTripsAndRefusesWhatItDidNotWrite) {
+  IPersistStreamInit* persist = As<IPersistStreamInit>(IID_IPersistStreamInit);
+  ASSERT_NE(persist, nullptr);
+  EXPECT_EQ(persist->InitNew(), S_OK);
+  EXPECT_EQ(persist->IsDirty(), S_FALSE);
+  EXPECT_EQ(control->put_Porta(4), S_OK);
+  EXPECT_EQ(control->put_Vel_Bal(2400), S_OK);
+  EXPECT_EQ(persist->IsDirty(), S_OK);
+  ULARGE_INTEGER size = {};
+  EXPECT_EQ(persist->GetSizeMax(&size), S_OK);
+  IStream* stream = nullptr;
+  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
+  EXPECT_EQ(persist->Save(stream, TRUE), S_OK);
+  EXPECT_EQ(persist->IsDirty(), S_FALSE);
+  STATSTG stat = {};
+  stream->Stat(&stat, STATFLAG_NONAME);
+  EXPECT_EQ(stat.cbSize.QuadPart, size.QuadPart);
+  persist->Release();
+
+  control->Release();
+  control = NewControl();
+  ASSERT_NE(control, nullptr);
+  persist = As<IPersistStreamInit>(IID_IPersistStreamInit);
+  const LARGE_INTEGER start = {};
+  stream->Seek(start, STREAM_SEEK_SET, nullptr);
+  EXPECT_EQ(persist->Load(stream), S_OK);
+  EXPECT_EQ(Value(&IFfrmActivexForm::get_Porta), 4);
+  EXPECT_EQ(Value(&IFfrmActivexForm::get_Vel_Bal), 2400);
+  stream->Release();
+
+  IStream* garbage = nullptr;
+  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &garbage), S_OK);
+  const std::string junk(48, '\x7f');  // as long as a configuration, and none
+  garbage->Write(junk.data(), static_cast<ULONG>(junk.size()), nullptr);
+  garbage->Seek(start, STREAM_SEEK_SET, nullptr);
+  EXPECT_EQ(persist->Load(garbage), E_FAIL);
+  EXPECT_EQ(Value(&IFfrmActivexForm::get_Porta), 4);
+  garbage->Release();
+  EXPECT_EQ(persist->Load(nullptr), E_POINTER);
+  EXPECT_EQ(persist->Save(nullptr, TRUE), E_POINTER);
+  persist->Release();
+}
+
 // ---- The site lock -------------------------------------------------------------------------
 
 constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Dornavel\\Travinel";
@@ -741,6 +885,26 @@ TEST_F(SiteLockTest, ARefusedPageOpensNoPortEvenWhenItScriptsTheControlAnyway) {
             L"Site n\u00e3o autorizado a usar a balan\u00e7a: https://evil.test/balanca.html");
   EXPECT_EQ(control->LerPeso(), E_UNEXPECTED);
   // The form was never asked to enable the scale, so it never reached for a port.
+  int enabled = -1;
+  EXPECT_EQ(control->get_Usr_Bal(&enabled), S_OK);
+  EXPECT_EQ(enabled, 0);
+  EXPECT_TRUE(closer.Texts().empty());
+}
+
+TEST_F(SiteLockTest, ARefusedPagesParamTagsOpenNothing) {
+  AllowSites({L"https://pdv.example"});
+  PutOnPage(L"https://evil.test/balanca.html");
+  EXPECT_EQ(SafetyAnswers().second, E_FAIL);  // the browser asks before it loads the tags
+  DialogCloser closer;
+  MemoryPropertyBag tags;
+  tags.Param(L"Porta", L"199");
+  tags.Param(L"Mod_Bal", L"1");
+  tags.Param(L"Usr_Bal", L"1");
+  IPersistPropertyBag* persist = nullptr;
+  ASSERT_EQ(control->QueryInterface(IID_IPersistPropertyBag, reinterpret_cast<void**>(&persist)),
+            S_OK);
+  EXPECT_EQ(persist->Load(&tags, nullptr), E_UNEXPECTED);
+  persist->Release();
   int enabled = -1;
   EXPECT_EQ(control->get_Usr_Bal(&enabled), S_OK);
   EXPECT_EQ(enabled, 0);

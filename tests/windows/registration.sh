@@ -177,14 +177,19 @@ machine_wide() {
 
 per_user() {
   echo "== per user: regsvr32 /s /n /i:user"
-  local file
+  local file had_classes=no
   file=$(windows_path "$ocx")
+  wine_quiet reg query 'HKEY_CURRENT_USER\Software\Classes\CLSID' >/dev/null && had_classes=yes
   regsvr32 0 /s /n /i:user "$file"
   check_class_entries 'HKEY_CURRENT_USER\Software\Classes' "$file" "$file"
   check_nothing_below 'HKEY_LOCAL_MACHINE\Software\Classes'
   echo "== per-user removal: regsvr32 /u /s /n /i:user"
   regsvr32 0 /u /s /n /i:user "$file"
   check_nothing_below 'HKEY_CURRENT_USER\Software\Classes'
+  # What registration created goes again: the user's class folder too, where it had none.
+  if [ "$had_classes" = no ]; then
+    expect_key_absent 'HKEY_CURRENT_USER\Software\Classes\CLSID'
+  fi
 }
 
 folder_with_blank() {

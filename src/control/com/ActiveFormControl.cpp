@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "control/com/ComEnumerator.h"
 #include "control/com/ComErrors.h"
 #include "control/com/ComServer.h"
 #include "control/com/EventConnectionPoint.h"
@@ -113,6 +114,14 @@ STDMETHODIMP_(ULONG) ActiveFormControl::Release() {
   return left;
 }
 
+void ActiveFormControl::FreezeEvents(bool freeze) {
+  if (freeze) {
+    ++eventsFrozen_;
+  } else if (eventsFrozen_ > 0) {
+    --eventsFrozen_;
+  }
+}
+
 // ---- IDispatch ----------------------------------------------------------------------------
 
 STDMETHODIMP ActiveFormControl::GetTypeInfoCount(UINT* count) {
@@ -128,8 +137,11 @@ STDMETHODIMP ActiveFormControl::GetTypeInfo(UINT index, LCID, ITypeInfo** info) 
   return ComServer::Instance().TypeInfoOf(IID_IFfrmActivexForm, info);
 }
 
-STDMETHODIMP ActiveFormControl::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+STDMETHODIMP ActiveFormControl::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
                                               DISPID* ids) {
+  // The system's dispatcher reads the arrays unchecked: a host's null must not reach it.
+  if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+  if (count > 0 && (names == nullptr || ids == nullptr)) return E_POINTER;
   ITypeInfo* info = nullptr;
   HRESULT result = InterfaceTypeInfo(&info);
   if (FAILED(result)) return result;
@@ -138,8 +150,10 @@ STDMETHODIMP ActiveFormControl::GetIDsOfNames(REFIID, LPOLESTR* names, UINT coun
   return result;
 }
 
-STDMETHODIMP ActiveFormControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+STDMETHODIMP ActiveFormControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                                        VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
+  if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+  if (params == nullptr) return E_POINTER;
   ITypeInfo* info = nullptr;
   HRESULT outcome = InterfaceTypeInfo(&info);
   if (FAILED(outcome)) return outcome;
@@ -448,8 +462,8 @@ STDMETHODIMP ActiveFormControl::GetGUID(DWORD kind, GUID* guid) {
 }
 
 STDMETHODIMP ActiveFormControl::EnumConnectionPoints(IEnumConnectionPoints** points) {
-  if (points != nullptr) *points = nullptr;
-  return E_NOTIMPL;
+  IConnectionPoint* const point = connectionPoint_;
+  return ComEnumerator<ConnectionPointItems>::Create(&point, 1, points);
 }
 
 STDMETHODIMP ActiveFormControl::FindConnectionPoint(REFIID riid, IConnectionPoint** point) {

@@ -32,6 +32,10 @@ class ActiveFormControl final : public IFfrmActivexForm,
   TFfrmActivexForm& Form() { return window_->Form(); }
   IUnknown* Identity() { return static_cast<IFfrmActivexForm*>(this); }
   SiteLock& Sites() { return siteLock_; }
+  // The container's IOleControl::FreezeEvents: calls nest, and events are dropped while any
+  // freeze holds.
+  void FreezeEvents(bool freeze);
+  bool EventsFrozen() const { return eventsFrozen_ > 0; }
 
   // IUnknown
   STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
@@ -171,6 +175,7 @@ class ActiveFormControl final : public IFfrmActivexForm,
   HRESULT InterfaceTypeInfo(ITypeInfo** info);
 
   volatile LONG references_ = 0;
+  int eventsFrozen_ = 0;
   SiteLock siteLock_;
   std::unique_ptr<Win32FormWindow> window_;
   StoredProperties stored_;

@@ -27,6 +27,11 @@ void SetThreadErrorInfo(REFIID riid, const std::string& message) {
 
 }  // namespace
 
+HRESULT Refusal(HRESULT result, REFIID riid, const std::string& message) {
+  SetThreadErrorInfo(riid, message);
+  return result;
+}
+
 HRESULT ResultOfCurrentException(REFIID riid) {
   HRESULT result = E_UNEXPECTED;
   std::string message = "Unexpected failure";

@@ -20,6 +20,10 @@ class ComError : public Exception {
 // source, the message as description) set for the calling thread. Call it in a catch block.
 HRESULT ResultOfCurrentException(REFIID riid);
 
+// Sets an error-information object (riid, the control's ProgID as source, the message as
+// description) for the calling thread and answers result: a refusal that raised nothing.
+HRESULT Refusal(HRESULT result, REFIID riid, const std::string& message);
+
 // Runs an interface member: S_OK when it returns, the failure above when it raises.
 template <typename Action>
 HRESULT Guarded(REFIID riid, Action action) {

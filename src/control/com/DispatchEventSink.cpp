@@ -1,12 +1,14 @@
 #include "control/com/DispatchEventSink.h"
 
 #include <string>
+#include <utility>
 
 #include "control/com/ComErrors.h"
 
 namespace trv::com {
 
-DispatchEventSink::DispatchEventSink(IDispatch* sink) : sink_(sink) {
+DispatchEventSink::DispatchEventSink(IDispatch* sink, std::function<bool()> frozen)
+    : sink_(sink), frozen_(std::move(frozen)) {
   sink_->AddRef();
 }
 
@@ -34,6 +36,7 @@ void DispatchEventSink::FireKeyPress(int16_t& key) {
 }
 
 void DispatchEventSink::Call(Event event, DISPPARAMS& parameters) {
+  if (frozen_ && frozen_()) return;
   const HRESULT result = sink_->Invoke(event, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
                                        &parameters, nullptr, nullptr, nullptr);
   if (FAILED(result)) {

@@ -3,15 +3,19 @@
 #include <oaidl.h>
 #include <windows.h>
 
+#include <functional>
+
 #include "control/FormEventSink.h"
 
 namespace trv::com {
 
 // The host's event sink seen by the form: each event is a dispatch call of its identifier on
-// the host's IDispatch. An error that the host returns is raised as ComError.
+// the host's IDispatch. An error that the host returns is raised as ComError. While the container
+// holds the events frozen (`frozen` answers true), they are dropped, as containers expect while
+// they load a page.
 class DispatchEventSink final : public FormEventSink {
  public:
-  explicit DispatchEventSink(IDispatch* sink);
+  DispatchEventSink(IDispatch* sink, std::function<bool()> frozen);
   ~DispatchEventSink() override;
   DispatchEventSink(const DispatchEventSink&) = delete;
   DispatchEventSink& operator=(const DispatchEventSink&) = delete;
@@ -23,6 +27,7 @@ class DispatchEventSink final : public FormEventSink {
   void Call(Event event, DISPPARAMS& parameters);
 
   IDispatch* sink_;
+  std::function<bool()> frozen_;
 };
 
 }  // namespace trv::com

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "control/com/ActiveFormControl.h"
+#include "control/com/ComEnumerator.h"
 #include "control/com/DispatchEventSink.h"
 
 namespace trv::com {
@@ -70,7 +71,9 @@ STDMETHODIMP EventConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
   sink_ = events;
   *cookie = kCookie;
   try {
-    control_->Form().EventSinkChanged(std::make_shared<DispatchEventSink>(sink_));
+    ActiveFormControl* control = control_;
+    control_->Form().EventSinkChanged(
+        std::make_shared<DispatchEventSink>(sink_, [control] { return control->EventsFrozen(); }));
   } catch (...) {
     // The host's OnCreate failed; the connection stands, as it would after any event.
   }
@@ -86,8 +89,8 @@ STDMETHODIMP EventConnectionPoint::Unadvise(DWORD cookie) {
 }
 
 STDMETHODIMP EventConnectionPoint::EnumConnections(IEnumConnections** connections) {
-  if (connections != nullptr) *connections = nullptr;
-  return E_NOTIMPL;
+  const CONNECTDATA current = {sink_, kCookie};
+  return ComEnumerator<ConnectionItems>::Create(&current, sink_ != nullptr ? 1 : 0, connections);
 }
 
 }  // namespace trv::com

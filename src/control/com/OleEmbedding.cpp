@@ -381,7 +381,8 @@ STDMETHODIMP OleEmbedding::OnAmbientPropertyChange(DISPID) {
   return S_OK;  // the form uses no ambient property
 }
 
-STDMETHODIMP OleEmbedding::FreezeEvents(BOOL) {
+STDMETHODIMP OleEmbedding::FreezeEvents(BOOL freeze) {
+  control_.FreezeEvents(freeze != FALSE);
   return S_OK;
 }
 

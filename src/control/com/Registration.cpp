@@ -94,11 +94,14 @@ void DeleteControlEntries(const RegistryWriter& writer, const FactoryRegistratio
   }
 }
 
-void DeleteFactory(const RegistryWriter& writer, const FactoryRegistration& factory) {
+// keepProgId: the other bitness's library still has the class registered, and the ProgID keys,
+// which both registry views share, are its too.
+void DeleteFactory(const RegistryWriter& writer, const FactoryRegistration& factory,
+                   bool keepProgId) {
   const std::wstring classKey = ClassKey(factory);
   if (factory.isControl) DeleteControlEntries(writer, factory);
-  if (!factory.progId.empty()) {
-    writer.DeleteKey(classKey + L"\\ProgID");
+  if (!factory.progId.empty()) writer.DeleteKey(classKey + L"\\ProgID");
+  if (!factory.progId.empty() && !keepProgId) {
     writer.DeleteKey(factory.progId + L"\\Clsid");
     writer.DeleteKey(factory.progId);
   }
@@ -117,10 +120,56 @@ void Register(const ServerRegistration& server, bool perUser) {
   }
 }
 
+// Deletes the Interface entries that the type library's registration wrote for the interfaces
+// of the module's type library; an entry that names another type library is left alone.
+void DeleteInterfaceEntries(const RegistryWriter& writer, const ServerRegistration& server) {
+  const std::wstring libId = GuidText(server.typeLibId);
+  for (const GUID& iid : TypeLibraryInterfaces(server.modulePath)) {
+    const std::wstring key = L"Interface\\" + GuidText(iid);
+    if (writer.DefaultValue(key + L"\\TypeLib") != libId) continue;
+    for (const wchar_t* sub : {L"ProxyStubClsid", L"ProxyStubClsid32", L"TypeLib"}) {
+      writer.DeleteKey(key + L"\\" + sub);
+    }
+    writer.DeleteKey(key);
+  }
+}
+
+// Whether the library of the other bitness still has the control registered in its registry
+// view: then the keys both views share (the ProgID, the type library's other platform and, on
+// some systems, its interfaces) are still in use. Where a system keeps the key in one place for
+// both views, the other view shows this library's own entry, which does not count.
+bool OtherBitnessKeepsTheClass(const ServerRegistration& server, bool perUser) {
+  const REGSAM otherView = RegistryWriter::OtherView();
+  if (otherView == 0 || server.factories.empty()) return false;
+  const std::wstring serverKey = ClassKey(server.factories.front()) + L"\\" + kServerKey;
+  const std::wstring theirs = RegistryWriter(perUser, otherView).DefaultValue(serverKey);
+  return !theirs.empty() && theirs != RegistryWriter(perUser).DefaultValue(serverKey);
+}
+
 void Unregister(const ServerRegistration& server, bool perUser) {
-  UnregisterTypeLibrary(server.typeLibId, server.typeLibMajor, server.typeLibMinor, perUser);
   const RegistryWriter writer(perUser);
-  for (const FactoryRegistration& factory : server.factories) DeleteFactory(writer, factory);
+  const bool shared = OtherBitnessKeepsTheClass(server, perUser);
+  if (shared) {
+    // Only this platform's entry of the type library goes: the system's unregistration would
+    // also take the interface entries that the other library still needs.
+    writer.DeleteKey(TypeLibraryPlatformKey(GuidText(server.typeLibId), server.typeLibMajor,
+                                            server.typeLibMinor));
+  } else {
+    UnregisterTypeLibrary(server.typeLibId, server.typeLibMajor, server.typeLibMinor, perUser);
+    // The last library out also takes the interface entries that the other one, unregistered
+    // before it, left in its view.
+    if (const REGSAM otherView = RegistryWriter::OtherView(); otherView != 0) {
+      DeleteInterfaceEntries(RegistryWriter(perUser, otherView), server);
+    }
+  }
+  for (const FactoryRegistration& factory : server.factories) {
+    DeleteFactory(writer, factory, shared);
+  }
+  // Registration created the per-user folders when the user had none; empty, they go again.
+  if (perUser) {
+    for (const wchar_t* folder : {L"CLSID", L"Interface", L"TypeLib"})
+      writer.DeleteKeyIfEmpty(folder);
+  }
 }
 
 // Runs one step at the COM boundary: S_OK, or E_FAIL for whatever it raised.

@@ -21,16 +21,26 @@ LSTATUS SetString(HKEY key, const std::wstring& name, const std::wstring& data) 
 
 }  // namespace
 
-RegistryWriter::RegistryWriter(bool perUser)
+RegistryWriter::RegistryWriter(bool perUser, REGSAM view)
     : root_(perUser ? HKEY_CURRENT_USER : HKEY_CLASSES_ROOT),
-      prefix_(perUser ? L"Software\\Classes\\" : L"") {}
+      prefix_(perUser ? L"Software\\Classes\\" : L""),
+      view_(view) {}
+
+REGSAM RegistryWriter::OtherView() {
+#ifdef _WIN64
+  return KEY_WOW64_32KEY;
+#else
+  BOOL wow64 = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_64KEY : 0;
+#endif
+}
 
 void RegistryWriter::SetValue(const std::wstring& key, const std::wstring& name,
                               const std::wstring& data) const {
   const std::wstring path = prefix_ + key;
   HKEY handle = nullptr;
-  if (RegCreateKeyExW(root_, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kWriteAccess,
-                      nullptr, &handle, nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExW(root_, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      kWriteAccess | view_, nullptr, &handle, nullptr) != ERROR_SUCCESS) {
     RaiseRegistryError();
   }
   const LSTATUS status = SetString(handle, name, data);
@@ -40,7 +50,43 @@ void RegistryWriter::SetValue(const std::wstring& key, const std::wstring& name,
 
 void RegistryWriter::DeleteKey(const std::wstring& key) const {
   const std::wstring path = prefix_ + key;
-  RegDeleteKeyW(root_, path.c_str());
+  RegDeleteKeyExW(root_, path.c_str(), view_, 0);
+}
+
+void RegistryWriter::DeleteKeyIfEmpty(const std::wstring& key) const {
+  const std::wstring path = prefix_ + key;
+  HKEY handle = nullptr;
+  if (RegOpenKeyExW(root_, path.c_str(), 0, KEY_READ | view_, &handle) != ERROR_SUCCESS) return;
+  DWORD subkeys = 1;
+  DWORD values = 1;
+  const LSTATUS status = RegQueryInfoKeyW(handle, nullptr, nullptr, nullptr, &subkeys, nullptr,
+                                          nullptr, &values, nullptr, nullptr, nullptr, nullptr);
+  RegCloseKey(handle);
+  if (status == ERROR_SUCCESS && subkeys == 0 && values == 0) DeleteKey(key);
+}
+
+bool RegistryWriter::KeyExists(const std::wstring& key) const {
+  const std::wstring path = prefix_ + key;
+  HKEY handle = nullptr;
+  if (RegOpenKeyExW(root_, path.c_str(), 0, KEY_READ | view_, &handle) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(handle);
+  return true;
+}
+
+std::wstring RegistryWriter::DefaultValue(const std::wstring& key) const {
+  const std::wstring path = prefix_ + key;
+  HKEY handle = nullptr;
+  if (RegOpenKeyExW(root_, path.c_str(), 0, KEY_READ | view_, &handle) != ERROR_SUCCESS) return {};
+  wchar_t data[256] = {};
+  DWORD type = 0;
+  DWORD bytes = sizeof data - sizeof(wchar_t);  // room for a terminating null of our own
+  const LSTATUS status =
+      RegQueryValueExW(handle, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
+  RegCloseKey(handle);
+  if (status != ERROR_SUCCESS || type != REG_SZ) return {};
+  return data;
 }
 
 }  // namespace trv::com

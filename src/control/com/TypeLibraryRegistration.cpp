@@ -53,6 +53,36 @@ bool RegisterTypeLibrary(const std::wstring& modulePath, bool perUser) {
   return SUCCEEDED(result);
 }
 
+std::wstring TypeLibraryPlatformKey(const std::wstring& libIdText, WORD major, WORD minor) {
+  const wchar_t* platform = kThisPlatform == SYS_WIN64 ? L"win64" : L"win32";
+  return L"TypeLib\\" + libIdText + L"\\" + std::to_wstring(major) + L"." + std::to_wstring(minor) +
+         L"\\0\\" + platform;
+}
+
+std::vector<GUID> TypeLibraryInterfaces(const std::wstring& modulePath) {
+  std::vector<GUID> interfaces;
+  ITypeLib* library = nullptr;
+  if (FAILED(LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, &library))) return interfaces;
+  const UINT count = library->GetTypeInfoCount();
+  for (UINT i = 0; i < count; ++i) {
+    TYPEKIND kind = TKIND_MAX;
+    ITypeInfo* info = nullptr;
+    if (FAILED(library->GetTypeInfoType(i, &kind)) ||
+        (kind != TKIND_INTERFACE && kind != TKIND_DISPATCH) ||
+        FAILED(library->GetTypeInfo(i, &info))) {
+      continue;
+    }
+    TYPEATTR* attributes = nullptr;
+    if (SUCCEEDED(info->GetTypeAttr(&attributes))) {
+      interfaces.push_back(attributes->guid);
+      info->ReleaseTypeAttr(attributes);
+    }
+    info->Release();
+  }
+  library->Release();
+  return interfaces;
+}
+
 void UnregisterTypeLibrary(const GUID& libId, WORD major, WORD minor, bool perUser) {
   const auto forUser = FindAutomationFunction<UnregisterFunction>("UnRegisterTypeLibForUser");
   const auto machineWide = FindAutomationFunction<UnregisterFunction>("UnRegisterTypeLib");
