@@ -10,7 +10,8 @@ namespace {
 
 ServiceSettings ShopSettings() {
   ServiceSettings settings;
-  settings.origins = {"https://pdv.loja.exemplo", "http://caixa.local:8080/"};
+  settings.origins = {"https://pdv.loja.exemplo", "http://caixa.local:8080/",
+                      "https://*.filiais.exemplo"};
   settings.allowedPorts = {"com1", "/dev/ttyUSB0"};
   return settings;
 }
@@ -41,7 +42,10 @@ TEST(RequestGuard, LetsInOnlyTheLoopbackHostAndTheListedOrigins) {
         OriginCase{"https://pdv.loja.exemplo.evil.io", false},  // look-alike
         OriginCase{"https://evil.io/https://pdv.loja.exemplo", false},
         OriginCase{"https://user@pdv.loja.exemplo", false}, OriginCase{"null", false},
-        OriginCase{"http://127.0.0.1:9999", false}}) {
+        OriginCase{"http://127.0.0.1:9999", false},
+        OriginCase{"https://loja12.filiais.exemplo", true},  // a store below the shop's domain
+        OriginCase{"https://filiais.exemplo", false},        // not the domain itself
+        OriginCase{"https://loja12.filiais.exemplo.evil.io", false}}) {
     EXPECT_EQ(guard.OriginAllowed(c.origin), c.allowed) << c.origin;
   }
   EXPECT_TRUE(guard.PortAllowed("1"));

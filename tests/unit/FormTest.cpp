@@ -405,5 +405,69 @@ TEST(SitePolicy, OnlyTheLocalMachineAndTheListedSitesAreAllowed) {
   EXPECT_FALSE(SitePolicy().Allows("https://loja1.loja.example/")) << "an empty list";
 }
 
+// A file page is local only on this computer's own drives; a share of another computer, in any
+// spelling Windows takes, is that computer's page and needs the list to name it.
+TEST(SitePolicy, FilePagesOnAnotherComputerAreThatComputersPages) {
+  const SitePolicy none;
+  const SitePolicy server({"file://arquivos.loja.example"});
+  struct Case {
+    const char* address;
+    bool local;
+    bool onTheListedServer;
+  };
+  const Case cases[] = {
+      {"file:///C:/pdv/balanca.html", true, true},
+      {"file://localhost/C:/pdv/balanca.html", true, true},
+      {"file:///c|/pdv/balanca.html", true, true},
+      {"C:\\pdv\\balanca.html", true, true},
+      {"file://evil.example/share/page.html", false, false},
+      {"\\\\evil.example\\share\\page.html", false, false},
+      {"file:////evil.example/share/x.html", false, false},
+      {"file:///\\\\evil.example\\share\\x.html", false, false},
+      {"file:///%5C%5Cevil.example%5Cshare%5Cx.html", false, false},
+      {"file://localhost//evil.example/share/x.html", false, false},
+      {"\\\\localhost\\c$\\pdv\\balanca.html", false, false},
+      {"file://arquivos.loja.example/pdv/balanca.html", false, true},
+      {"\\\\ARQUIVOS.loja.example\\pdv\\balanca.html", false, true},
+      {"file:////arquivos.loja.example/pdv/balanca.html", false, true},
+      {"file://", false, false},
+      {"\\\\", false, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(none.Allows(c.address), c.local) << c.address;
+    EXPECT_EQ(server.Allows(c.address), c.onTheListedServer) << c.address;
+  }
+}
+
+// The service's Origin header: exactly an origin, matched by the same patterns.
+TEST(SitePolicy, OriginsMatchThePatternsExactly) {
+  const SitePolicy policy({"https://*.loja.example", "http://caixa.loja.example:8080/"});
+  const std::pair<const char*, bool> cases[] = {
+      {"https://loja7.loja.example", true},
+      {"https://LOJA7.loja.example:443", true},
+      {"https://loja7.loja.example/", true},
+      {"http://caixa.loja.example:8080", true},
+      {"https://loja.example", false},
+      {"https://loja7.loja.example/x", false},  // no path in an origin
+      {"https://user@loja7.loja.example", false},
+      {"https://loja7.loja.example:+443", false},
+      {"https://loja7.loja.example:99999", false},
+      {"https://loja7.loja.example\x7f", false},
+      {"https://lo ja.loja.example", false},
+      {"null", false},
+      {"http://localhost:8470", false},  // the service adds its own origins itself
+      {"", false},
+  };
+  for (const auto& [origin, allowed] : cases) {
+    EXPECT_EQ(policy.AllowsOrigin(origin), allowed) << origin;
+  }
+  EXPECT_TRUE(SitePolicy::IsPattern("https://*.loja.example"));
+  EXPECT_TRUE(SitePolicy::IsPattern("file://arquivos"));
+  EXPECT_FALSE(SitePolicy::IsPattern("https://user@loja.example"));
+  EXPECT_FALSE(SitePolicy::IsPattern("ftp://loja.example"));
+  EXPECT_FALSE(SitePolicy::IsPattern("loja.example"));
+  EXPECT_FALSE(SitePolicy::IsPattern("https://*."));
+}
+
 }  // namespace
 }  // namespace trv

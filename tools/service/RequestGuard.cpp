@@ -17,21 +17,6 @@ bool AllDigits(const std::string& text) {
   return std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 
-bool IsPortNumber(const std::string& text) {
-  if (text.empty() || text.size() > 5 || !AllDigits(text)) return false;
-  const long value = std::stol(text);
-  return value >= 1 && value <= 65535;
-}
-
-bool IsHostName(const std::string& host) {
-  if (host.empty()) return false;
-  if (host.front() == '[') {  // an IPv6 literal
-    return host.back() == ']' && host.find_first_not_of("0123456789abcdef:.", 1) == host.size() - 1;
-  }
-  return std::all_of(host.begin(), host.end(),
-                     [](unsigned char c) { return std::isalnum(c) || c == '.' || c == '-'; });
-}
-
 // "1", "com1" and "COM01" are the same port; a path stays as it is.
 std::string PortKey(const std::string& port) {
   std::string lower = Lowercase(port);
@@ -41,20 +26,30 @@ std::string PortKey(const std::string& port) {
   return lower;
 }
 
-}  // namespace
+// The service's own origins (its page, under each of its names) and the configured patterns.
+std::vector<std::string> OriginPatterns(const ServiceSettings& settings,
+                                        const std::vector<std::string>& names) {
+  std::vector<std::string> patterns = settings.origins;
+  for (const std::string& name : names) {
+    patterns.push_back("http://" + name + ":" + std::to_string(settings.port));
+  }
+  return patterns;
+}
 
-RequestGuard::RequestGuard(const ServiceSettings& settings) {
-  const std::string port = std::to_string(settings.port);
+std::vector<std::string> HostNames(const ServiceSettings& settings) {
   std::vector<std::string> names = {"127.0.0.1", "localhost", "[::1]"};
   if (settings.allowNetwork) names.push_back(Lowercase(settings.address));
-  for (const std::string& name : names) {
+  return names;
+}
+
+}  // namespace
+
+RequestGuard::RequestGuard(const ServiceSettings& settings)
+    : origins_(OriginPatterns(settings, HostNames(settings))) {
+  const std::string port = std::to_string(settings.port);
+  for (const std::string& name : HostNames(settings)) {
     hosts_.push_back(name + ":" + port);
     if (settings.port == 80) hosts_.push_back(name);
-    origins_.push_back(NormalOrigin("http://" + name + ":" + port));
-  }
-  for (const std::string& origin : settings.origins) {
-    const std::string normal = NormalOrigin(origin);
-    if (!normal.empty()) origins_.push_back(normal);
   }
   for (const std::string& allowed : settings.allowedPorts) ports_.push_back(PortKey(allowed));
 }
@@ -64,8 +59,7 @@ bool RequestGuard::HostAllowed(const std::string& host) const {
 }
 
 bool RequestGuard::OriginAllowed(const std::string& origin) const {
-  const std::string normal = NormalOrigin(origin);
-  return !normal.empty() && std::find(origins_.begin(), origins_.end(), normal) != origins_.end();
+  return origins_.AllowsOrigin(origin);
 }
 
 bool RequestGuard::PortAllowed(const std::string& port) const {
@@ -85,27 +79,6 @@ std::vector<std::pair<std::string, std::string>> RequestGuard::CorsHeaders(
     headers.emplace_back("Access-Control-Max-Age", "600");
   }
   return headers;
-}
-
-std::string RequestGuard::NormalOrigin(const std::string& text) {
-  std::string origin = Lowercase(text);
-  if (!origin.empty() && origin.back() == '/') origin.pop_back();
-  const size_t schemeEnd = origin.find("://");
-  if (schemeEnd == std::string::npos) return {};
-  const std::string scheme = origin.substr(0, schemeEnd);
-  if (scheme != "http" && scheme != "https") return {};
-  std::string host = origin.substr(schemeEnd + 3);
-  std::string port;
-  const size_t colon = host.rfind(':');
-  if (colon != std::string::npos && host.find(']', colon) == std::string::npos) {
-    port = host.substr(colon + 1);
-    host.erase(colon);
-    if (!IsPortNumber(port)) return {};
-    port = std::to_string(std::stol(port));
-  }
-  if (!IsHostName(host)) return {};
-  if ((scheme == "http" && port == "80") || (scheme == "https" && port == "443")) port.clear();
-  return scheme + "://" + host + (port.empty() ? "" : ":" + port);
 }
 
 }  // namespace trv::service

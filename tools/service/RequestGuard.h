@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ServiceSettings.h"
+#include "control/SitePolicy.h"
 
 namespace trv::service {
 
@@ -13,8 +14,8 @@ namespace trv::service {
 //   - Host must name this service on the loopback address (127.0.0.1, localhost or [::1], with
 //     the service's port), so that a page of another site cannot reach it by rebinding its own
 //     name to 127.0.0.1;
-//   - Origin, when the browser sends one, must be the service's own origin or one of the
-//     configured ones, compared exactly (scheme, host and port; case of scheme and host aside).
+//   - Origin, when the browser sends one, must be the service's own origin or match one of the
+//     configured site patterns: the control's site policy, the same rule as its site lock.
 // A service listening on another address (--permitir-rede) also accepts that address as Host.
 class RequestGuard {
  public:
@@ -28,13 +29,9 @@ class RequestGuard {
   std::vector<std::pair<std::string, std::string>> CorsHeaders(const std::string& origin,
                                                                bool preflight) const;
 
-  // scheme://host[:port] in lower case with the default port left out; empty when the text is
-  // not such an origin (a path, user information or anything else makes it none).
-  static std::string NormalOrigin(const std::string& text);
-
  private:
   std::vector<std::string> hosts_;
-  std::vector<std::string> origins_;
+  SitePolicy origins_;
   std::vector<std::string> ports_;
 };
 

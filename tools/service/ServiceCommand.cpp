@@ -11,6 +11,7 @@
 #include "HttpServer.h"
 #include "OptionValues.h"
 #include "WeightService.h"
+#include "control/SitePolicy.h"
 
 #ifndef _WIN32
 #include <pthread.h>
@@ -48,6 +49,11 @@ void SplitList(const std::string& text, std::vector<std::string>& into) {
   }
 }
 
+std::string NotASitePattern(const std::string& where, const std::string& value) {
+  return where + ": '" + value +
+         "' não é uma origem como https://loja.exemplo:8443 ou https://*.loja.exemplo";
+}
+
 // {"origens": ["https://loja.exemplo"], "portasPermitidas": ["1", "/dev/ttyUSB0"]}
 bool ReadConfig(const std::string& path, ServiceSettings& settings, std::string& error) {
   std::ifstream file(path);
@@ -71,7 +77,12 @@ bool ReadConfig(const std::string& path, ServiceSettings& settings, std::string&
         error = "--config: " + name + " deve ser uma lista de textos";
         return false;
       }
-      target.push_back(item.get<std::string>());
+      const std::string value = item.get<std::string>();
+      if (name == "origens" && !SitePolicy::IsPattern(value)) {
+        error = NotASitePattern("--config", value);
+        return false;
+      }
+      target.push_back(value);
     }
   }
   return true;
@@ -133,8 +144,8 @@ bool ServiceCommand::Parse(const std::vector<std::string>& args, ServiceSettings
         return false;
       }
     } else if (name == "--origem") {
-      if (RequestGuard::NormalOrigin(value).empty()) {
-        error = "--origem: '" + value + "' não é uma origem como https://loja.exemplo:8443";
+      if (!SitePolicy::IsPattern(value)) {
+        error = NotASitePattern("--origem", value);
         return false;
       }
       settings.origins.push_back(value);
