@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "ScaleFixture.h"
+#include "ToledoStandardFrames.h"
 #include "scale/TrvBALToledo.h"
 
 namespace trv::testing {
@@ -103,39 +104,6 @@ const AnswerCase kStreams[] = {
 
 TEST(ToledoAnswers, AStreamReadsItsLastCompleteFrame) {
   ExpectEveryAnswerGivesItsWeight(kStreams, TTrvBALToledo::ParseAnswer);
-}
-
-// Toledo's standard continuous output: STX, status words A, B and C, six weight digits, six tare
-// digits (none in the short form), CR, and, where the scale sends it, the checksum: the two's
-// complement of the sum of the low seven bits of every byte from STX to CR.
-struct Standard {
-  unsigned char swa;  // bits 0-2: the decimal point; bit 5 always set, bit 6 always clear
-  unsigned char swb;  // net, negative, out of range, motion, kg (else lb); bit 5 always set
-  Bytes weight;
-  Bytes tare = "000000";
-  bool checksum = true;
-
-  operator Bytes() const {
-    Bytes frame = STX + static_cast<char>(swa) + static_cast<char>(swb) + " " + weight + tare + CR;
-    unsigned sum = 0;
-    for (char c : frame) sum += static_cast<unsigned char>(c) & 0x7Fu;
-    if (checksum) frame += static_cast<char>((0x80u - (sum & 0x7Fu)) & 0x7Fu);
-    return frame;
-  }
-};
-
-constexpr unsigned char kSwa = 0x20;
-constexpr unsigned char kSwb = 0x20;
-constexpr unsigned char kNet = 0x01;
-constexpr unsigned char kNegative = 0x02;
-constexpr unsigned char kOutOfRange = 0x04;
-constexpr unsigned char kMotion = 0x08;
-constexpr unsigned char kKg = 0x10;
-constexpr unsigned char kThreeDecimals = 5;  // XXX.XXX
-constexpr double kKgPerLb = 0.45359237;
-
-Bytes Kg(const Bytes& weight, unsigned char flags = 0) {
-  return Standard{kSwa | kThreeDecimals, static_cast<unsigned char>(kSwb | kKg | flags), weight};
 }
 
 const AnswerCase kStandardFrames[] = {
