@@ -1,5 +1,6 @@
 #include "control/FrmActivexForm.h"
 
+#include "control/WeightCodeStatus.h"
 #include "control/WeightText.h"
 
 namespace trv {
@@ -165,25 +166,7 @@ void TFfrmActivexForm::balancaLePeso(double Peso, const Bytes&) {
     return;
   }
   std::string status;
-  if (StatusOfCode(balanca_->UltimoPesoLido(), status)) SetStatus(status);
-}
-
-bool TFfrmActivexForm::StatusOfCode(double weight, std::string& text) {
-  // Truncated toward zero to a 32-bit code; a value beyond that range is no code at all.
-  if (!(weight > -2147483649.0 && weight < 2147483648.0)) return false;
-  const double code = static_cast<int32_t>(weight);
-  if (code == weight_code::kOverload) {
-    text = "Sobrepeso.";
-  } else if (code == weight_code::kNegative) {
-    text = "Peso Negativo.";
-  } else if (code == weight_code::kUnstable) {
-    text = "Peso Instavel Aguarde Nova Leitura";
-  } else if (code == weight_code::kNoWeight) {
-    text = "Coloque o Objeto sobre a Balança!";
-  } else {
-    return false;
-  }
-  return true;
+  if (WeightCodeStatus::TextOf(balanca_->UltimoPesoLido(), status)) SetStatus(status);
 }
 
 void TFfrmActivexForm::LerPeso() {

@@ -99,8 +99,6 @@ class TFfrmActivexForm : public TComponent {
   // The configuration sequence: the model first (a new driver resets the line), then the line.
   void ConfigureScale();
   void SetStatus(const std::string& text) { controls_.lmm.SetCaption(text); }
-  // The status text of a weight code; false for a code that leaves the status as it is.
-  static bool StatusOfCode(double weight, std::string& text);
 
   // The relay of one event to the host's sink; nothing without a sink.
   void Relay(FormEventSink::Event event);

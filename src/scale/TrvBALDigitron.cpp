@@ -1,5 +1,6 @@
 #include "scale/TrvBALDigitron.h"
 
+#include "scale/DigitronStreamFrame.h"
 #include "scale/ScaleNumbers.h"
 
 namespace trv {
@@ -23,7 +24,15 @@ double TTrvBALDigitron::LePeso(int MillisecTimeOut) {
 }
 
 void TTrvBALDigitron::LeSerial(int MillisecTimeOut) {
-  ReadAnswer([&] { return KeptAnswer(Serial().RecvPacket(MillisecTimeOut)); }, &ParseAnswer);
+  // Only the start of the packet is kept, but a stream's last frame may lie beyond it: the
+  // whole packet is read.
+  Bytes packet;
+  ReadAnswer(
+      [&] {
+        packet = Serial().RecvPacket(MillisecTimeOut);
+        return KeptAnswer(packet);
+      },
+      [&](const Bytes&) { return ParseAnswer(packet); });
 }
 
 Bytes TTrvBALDigitron::KeptAnswer(const Bytes& answer) {
@@ -31,6 +40,16 @@ Bytes TTrvBALDigitron::KeptAnswer(const Bytes& answer) {
 }
 
 double TTrvBALDigitron::ParseAnswer(const Bytes& answer) {
+  // A packet of a continuous stream is read from its last complete frame, which has the shape
+  // of an answer: the byte before the weight, then the weight.
+  size_t frame = 0;
+  if (DigitronStreamFrame::FindLast(answer, frame)) {
+    return ParseFrame(answer.substr(frame, DigitronStreamFrame::kLength));
+  }
+  return ParseFrame(answer);
+}
+
+double TTrvBALDigitron::ParseFrame(const Bytes& answer) {
   const std::string field =
       answer.size() > kFieldStart ? answer.substr(kFieldStart, kFieldWidth) : std::string();
   // A weight below zero is the negative code, so that it cannot pass for another code.

@@ -28,10 +28,12 @@ double TTrvBALFilizola::ParseAnswer(const Bytes& answer) {
   std::string field = answer;
   if (!field.empty() && field.front() == kStx) field.erase(0, 1);
   if (!field.empty() && field.back() == kEtx) field.pop_back();
-  if (field.size() <= 10) return ConvertField(field, 1000);
+  // A net weight below zero comes with "-" first; as a number it could pass for another code in
+  // the form (-1.2 kg for unstable), so every weight below zero is the negative code.
+  if (field.size() <= 10) return ConvertSignedField(field, 1000);
   // A long field: its first six characters, always divided by 1000.
   double weight = 0;
-  if (TryConvertLongField(field, weight)) return weight;
+  if (TryConvertLongField(field, weight)) return NegativeAsCode(weight);
   return StatusCode(ScaleNumbers::Trim(ScaleNumbers::WithDecimalSeparator(field)));
 }
 

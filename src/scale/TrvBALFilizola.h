@@ -5,7 +5,8 @@
 namespace trv {
 
 // Filizola scales: the request is ENQ; the answer a weight field, in grams or in kilograms
-// with a decimal mark, optionally framed by STX and ETX, or a status letter.
+// with a decimal mark, optionally framed by STX and ETX, or a status letter. A weight below
+// zero is the negative code.
 class TTrvBALFilizola : public TTrvBALClass {
  public:
   explicit TTrvBALFilizola(TComponent* AOwner);

@@ -1,6 +1,9 @@
 #include "scale/TrvBALToledo.h"
 
 #include "scale/ScaleNumbers.h"
+#include "scale/ToledoPrt2Frame.h"
+#include "scale/ToledoPrt4Frame.h"
+#include "scale/ToledoStandardFrame.h"
 
 namespace trv {
 namespace {
@@ -10,6 +13,7 @@ constexpr char kStx = 0x02;
 constexpr char kEtx = 0x03;
 constexpr char kCr = 0x0D;
 constexpr size_t kShortAnswerMax = 20;
+constexpr size_t kSignIndex = 1;       // 0-based: the second byte
 constexpr size_t kLongFieldStart = 2;  // 0-based: the third byte
 constexpr size_t kFieldWidth = 6;
 constexpr size_t kFlagIndex = 8;  // 0-based: the ninth byte
@@ -47,11 +51,23 @@ void TTrvBALToledo::LeSerial(int MillisecTimeOut) {
 }
 
 double TTrvBALToledo::ParseAnswer(const Bytes& answer) {
-  if (answer.size() > kShortAnswerMax) {
-    const std::string field = ScaleNumbers::Trim(answer.substr(kLongFieldStart, kFieldWidth));
-    return ConvertSignedField(field, LongDivisor(answer));
-  }
+  // The frames that Toledo scales send by themselves are recognised first, and only exactly;
+  // anything else is read as the short or the long answer.
+  double weight = 0;
+  if (ToledoStandardFrame::ReadLast(answer, weight)) return weight;
+  std::string field;
+  if (ToledoPrt2Frame::FindLast(answer, field)) return ConvertSignedField(field, 1000);
+  if (ToledoPrt4Frame::FindWeight(answer, field)) return ConvertField(field, 1000);
+  if (answer.size() > kShortAnswerMax) return ParseLongAnswer(answer);
   return ConvertSignedField(ScaleNumbers::Trim(ShortField(answer)), 1000);
+}
+
+double TTrvBALToledo::ParseLongAnswer(const Bytes& answer) {
+  const std::string field = ScaleNumbers::Trim(answer.substr(kLongFieldStart, kFieldWidth));
+  const double weight = ConvertSignedField(field, LongDivisor(answer));
+  // The weight/price/total answer carries the sign of a negative net weight in its second byte.
+  const bool signedNegative = answer[kSignIndex] == '-';
+  return signedNegative && weight > 0 ? weight_code::kNegative : weight;
 }
 
 }  // namespace trv

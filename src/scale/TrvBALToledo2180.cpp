@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "scale/ScaleNumbers.h"
+#include "scale/ToledoStandardFrame.h"
 
 namespace trv {
 namespace {
@@ -25,16 +26,18 @@ double TTrvBALToledo2180::LePeso(int MillisecTimeOut) {
 
 void TTrvBALToledo2180::LeSerial(int MillisecTimeOut) {
   Readings readings{};
+  Bytes received;  // the five lines with their CRs, as they came
   // Each line received is kept as the answer, so after a failure the last good line stays.
   ReadAnswer(
       [&] {
         for (double& reading : readings) {
           fpUltimaResposta = Serial().RecvTerminated(MillisecTimeOut, Bytes(1, kCr));
           reading = ReadingOf(fpUltimaResposta);
+          received += fpUltimaResposta + kCr;
         }
         return fpUltimaResposta;
       },
-      [&](const Bytes&) { return WeightOf(readings); });
+      [&](const Bytes&) { return WeightOf(readings, received); });
 }
 
 double TTrvBALToledo2180::ReadingOf(const Bytes& line) {
@@ -46,6 +49,13 @@ double TTrvBALToledo2180::ReadingOf(const Bytes& line) {
   double reading = 0;
   return ScaleNumbers::TryToDecimal(ScaleNumbers::WithDecimalSeparator(field), reading) ? reading
                                                                                         : 0;
+}
+
+double TTrvBALToledo2180::WeightOf(const Readings& readings, const Bytes& received) {
+  // An indicator in the standard continuous output sends frames, not accent lines.
+  double weight = 0;
+  if (ToledoStandardFrame::ReadLast(received, weight)) return weight;
+  return WeightOf(readings);
 }
 
 double TTrvBALToledo2180::WeightOf(const Readings& readings) {
@@ -63,7 +73,7 @@ double TTrvBALToledo2180::ParseAnswer(const Bytes& lines) {
     reading = ReadingOf(lines.substr(from, cr - from));
     from = cr + 1;
   }
-  return WeightOf(readings);
+  return WeightOf(readings, lines.substr(0, from));
 }
 
 }  // namespace trv

@@ -434,6 +434,63 @@ INSTANTIATE_TEST_SUITE_P(
                       // "E PESO:" alone holds no unit: no weight field.
                       ProtocolSplitCase{kUrano, 500, -9, "E PESO:"}));
 
+// ---- The other frames real scales send ---------------------------------------------------------
+// The simulator sends each frame kind (streams from the middle of one frame to the middle of
+// another; with a split, cut once more between two packets) and the driver reads the reading.
+
+struct FrameReadingCase {
+  ProtocolModel scale;
+  const char* frame;
+  const char* weight;
+  const char* state;
+  int splitMs;
+  double expected;
+};
+
+void PrintTo(const FrameReadingCase& c, std::ostream* out) {
+  *out << c.scale.protocol << " " << c.frame << " " << c.weight << " g " << c.state << ", split "
+       << c.splitMs << " ms";
+}
+
+class FrameReadingTest : public SingleRequestLineTest,
+                         public ::testing::WithParamInterface<FrameReadingCase> {};
+
+TEST_P(FrameReadingTest, TheDriverReadsTheFrame) {
+  const FrameReadingCase& c = GetParam();
+  Command(std::string("WEIGHT ") + c.weight);
+  Command(std::string("STATE ") + c.state);
+  Command("SPLIT " + std::to_string(c.splitMs));
+  std::unique_ptr<TTrvBAL> scale = ActiveScale(c.scale);
+  Command(std::string("FRAME ") + c.frame);
+  EXPECT_DOUBLE_EQ(scale->LePeso(kReadTimeout), c.expected)
+      << "answer " << ptytest::Hex(scale->UltimaResposta());
+}
+
+constexpr ProtocolModel kFilizolaFrames{"filizola", balFilizola};
+constexpr ProtocolModel kDigitronFrames{"digitron", balDigitron};
+
+INSTANTIATE_TEST_SUITE_P(
+    Frames, FrameReadingTest,
+    ::testing::Values(FrameReadingCase{kFilizolaFrames, "signed", "-500", "stable", 0, -2},
+                      FrameReadingCase{kToledo, "long", "-500", "stable", 0, -2},
+                      FrameReadingCase{kToledo, "long", "500", "stable", 0, 0.5},
+                      FrameReadingCase{kToledo, "prt2", "1234", "stable", 0, 1.234},
+                      FrameReadingCase{kToledo, "prt2", "-500", "stable", 0, -2},
+                      // Beyond the pause: the first packet ends in the second frame.
+                      FrameReadingCase{kToledo, "prt2", "1234", "stable", 500, 1.234},
+                      FrameReadingCase{kToledo, "prt4", "1234", "stable", 0, 1.234},
+                      FrameReadingCase{kToledo, "standard", "1234", "stable", 0, 1.234},
+                      FrameReadingCase{kToledo, "standard", "1234", "unstable", 0, -1},
+                      FrameReadingCase{kToledo, "standard", "1234", "negative", 0, -2},
+                      FrameReadingCase{kToledo, "standard", "1234", "overload", 0, -10},
+                      FrameReadingCase{kToledo, "standard", "1234", "stable", 500, 1.234},
+                      FrameReadingCase{kToledo, "standard-short", "1234", "stable", 0, 1.234},
+                      // Five frames from two packets: the lines are joined.
+                      FrameReadingCase{kToledo2180, "standard", "1234", "stable", 500, 1.234},
+                      FrameReadingCase{kToledo2180, "standard", "1234", "unstable", 0, -1},
+                      FrameReadingCase{kDigitronFrames, "stream", "12340", "stable", 0, 12.34},
+                      FrameReadingCase{kDigitronFrames, "stream", "12340", "stable", 500, 12.34}));
+
 // ---- LucasTec, Magna and Digitron --------------------------------------------------------
 // LucasTec and Digitron ask once per reading; Magna asks with "P" until it has a weight or the
 // time-out passed, like Filizola.

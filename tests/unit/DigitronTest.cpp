@@ -34,6 +34,33 @@ TEST(DigitronAnswers, EveryFormGivesItsWeightOrCode) {
   ExpectEveryAnswerGivesItsWeight(kAnswers, TTrvBALDigitron::ParseAnswer);
 }
 
+// A frame of the stream Digitron-type scales send by themselves: a status byte, the six
+// characters of the weight, CR.
+Bytes Frame(const Bytes& weight) {
+  return "E" + weight + CR;
+}
+
+// Streams read from their last complete frame; packets that hold none keep the reading above.
+const AnswerCase kStreams[] = {
+    {Frame("1234.0") + Frame("1234.3") + Frame("1234.5"), 1234.5},
+    {Frame("1234.0").substr(4) + Frame("1234.5") + Frame("0012.5"), 12.5},  // begins mid-frame
+    {Frame("0012.5") + "E0013", 12.5},                                      // ends mid-frame
+    {Frame("001234") + Frame("001240"), 12.4},  // hundredths of a kilogram
+    {Frame("  12.5") + Frame("  12.6"), 12.6},  // leading blanks
+    {Frame("1234.0") + Frame("-012.5"), -2},    // below zero
+    {Frame("1234.5"), 1234.5},                  // one frame reads as the answer does
+    {"S" + Frame("1234.0").substr(1) + "I" + Frame("1234.5").substr(1), 1234.5},  // any status
+    // Not the stream's shape: read as before.
+    {STX + "0001.0" + CR + STX + "0002.0" + CR, 1},   // the status byte is no letter
+    {Frame("IIIIII") + Frame("IIIIII"), -1},          // no number
+    {Frame("12.3.4") + Frame("12.3.5"), 0},           // two marks
+    {Frame("1234.0") + "1" + Frame("1234.5"), 1234},  // no frame after a stray byte
+};
+
+TEST(DigitronAnswers, AStreamReadsItsLastCompleteFrame) {
+  ExpectEveryAnswerGivesItsWeight(kStreams, TTrvBALDigitron::ParseAnswer);
+}
+
 TEST(DigitronAnswers, OnlyTheFirstTenBytesAreKept) {
   EXPECT_EQ(TTrvBALDigitron::KeptAnswer(STX + "001234" + ETX + "abcdef"),
             STX + "001234" + ETX + "ab");
@@ -80,6 +107,13 @@ TEST_F(DigitronTest, ASplitAnswerIsReadFromItsFirstPart) {
   AnswerSplit(STX + "0012", "34" + ETX);
   EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 0.12);
   EXPECT_EQ(scale_.UltimaResposta(), STX + "0012");
+}
+
+TEST_F(DigitronTest, AStreamSplitAcrossDeliveriesIsReadFromItsLastCompleteFrame) {
+  const Bytes stream = Frame("0010.0").substr(3) + Frame("0012.5") + Frame("0013.0");
+  AnswerSplit(stream.substr(0, 16), stream.substr(16));  // ends in the middle of the third
+  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 12.5);
+  EXPECT_EQ(scale_.UltimaResposta(), stream.substr(0, 10));
 }
 
 TEST_F(DigitronTest, ALateAnswerIsPurgedBeforeTheRequest) {

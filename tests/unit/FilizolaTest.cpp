@@ -28,6 +28,14 @@ const AnswerCase kAnswers[] = {
     {STX + "  I  " + ETX, -1},               // the status letter after trimming
     {STX + STX + "001234" + ETX, 0},         // only one STX is framing
     {"", -9},
+    // A net weight below zero is sent with "-" first: it is the negative code, whatever its size
+    // (-1 kg would otherwise read as unstable and -10 kg as overload in the form).
+    {STX + "-0125" + ETX, -2},
+    {STX + "-00.500" + ETX, -2},
+    {STX + "-01000" + ETX, -2},
+    {STX + "-10.000" + ETX, -2},
+    {STX + "-00500 001990 000995" + ETX, -2},  // weight, price and total: the weight is first
+    {STX + "-00000" + ETX, 0},                 // nothing below zero: no weight
 };
 
 TEST(FilizolaAnswers, EveryFormGivesItsWeightOrCode) {

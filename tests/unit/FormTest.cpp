@@ -5,6 +5,7 @@
 #include "control/FrmActivexForm.h"
 #include "control/HeadlessControls.h"
 #include "control/SitePolicy.h"
+#include "control/WeightCodeStatus.h"
 #include "platform/Locale.h"
 #include "platform/TimerQueue.h"
 #include "testing/CommPortFake.h"
@@ -295,8 +296,8 @@ TEST_P(FormDisplayTest, EveryUnitAndCode) {
       {"NNNNNN", 0, 0, "-2000", "Peso Negativo.", -2000},
       {"SSSSSS", 0, 0, "-10000", "Sobrepeso.", -10000},
       {"000000", 0, 0, "0", "Coloque o Objeto sobre a Balança!", 0},
-      {"-0.5", 0, 0, "-500", "Coloque o Objeto sobre a Balança!", -500},
-      {"", 0, 0, "-9000", "Coloque o Objeto sobre a Balança!", -9000},  // -9: the text stays
+      {"-0.5", 0, 0, "-2000", "Peso Negativo.", -2000},  // below zero: the negative code
+      {"", 0, 0, "-9000", "Peso Negativo.", -9000},      // -9: the text of the row before stays
   };
   Configure();
   form_.SetUsrBal(1);
@@ -312,6 +313,33 @@ TEST_P(FormDisplayTest, EveryUnitAndCode) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Separators, FormDisplayTest, ::testing::Values(',', '.'));
+
+// The status of a value that is no weight: truncated toward zero, it names a code or nothing.
+TEST(WeightCodeStatus, ATruncatedValueNamesItsCode) {
+  const struct {
+    double weight;
+    bool shown;
+    std::string text;
+  } cases[] = {
+      {0, true, "Coloque o Objeto sobre a Balança!"},
+      {-0.5, true, "Coloque o Objeto sobre a Balança!"},  // not a code: truncates to 0
+      {-1, true, "Peso Instavel Aguarde Nova Leitura"},
+      {-1.9, true, "Peso Instavel Aguarde Nova Leitura"},
+      {-2, true, "Peso Negativo."},
+      {-2.5, true, "Peso Negativo."},
+      {-10, true, "Sobrepeso."},
+      {-10.5, true, "Sobrepeso."},
+      {-9, false, ""},  // a read failure leaves the status as it is
+      {-3, false, ""},
+      {-2147483649.0, false, ""},  // beyond 32 bits: no code at all
+      {2147483648.0, false, ""},
+  };
+  for (const auto& c : cases) {
+    std::string text;
+    EXPECT_EQ(WeightCodeStatus::TextOf(c.weight, text), c.shown) << c.weight;
+    EXPECT_EQ(text, c.text) << c.weight;
+  }
+}
 
 }  // namespace
 }  // namespace trv

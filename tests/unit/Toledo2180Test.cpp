@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ScaleFixture.h"
+#include "ToledoStandardFrames.h"
 #include "scale/TrvBALToledo2180.h"
 
 namespace trv::testing {
@@ -107,6 +108,36 @@ TEST(Toledo2180Answers, FiveLinesMakeAReading) {
   }
 }
 
+Bytes FiveFrames(const Bytes& frame) {
+  return frame + frame + frame + frame + frame;
+}
+
+// Indicators in the standard continuous output: five lines read as ever, the weight from the
+// last complete frame.
+const BurstCase kStandardBursts[] = {
+    {FiveFrames(Kg("001234")), 1.234},
+    {FiveFrames(Standard{kSwa | kThreeDecimals, kSwb | kKg, "001234", "000000", false}), 1.234},
+    {FiveFrames(Standard{kSwa | 4, kSwb | kKg, "001234", ""}), 12.34},  // the short form
+    {Bytes(Kg("001000")) + Bytes(Kg("001100")) + Bytes(Kg("001200")) + Bytes(Kg("001234")) +
+         Bytes(Kg("001234")),
+     1.234},
+    {Bytes(Kg("001000")).substr(6) + FiveFrames(Kg("001234")), 1.234},  // begins mid-frame
+    {FiveFrames(Kg("001234", kMotion)), -1},
+    {FiveFrames(Kg("001234", kNegative)), -2},
+    {FiveFrames(Kg("001234", kOutOfRange)), -10},
+    {FiveFrames(Standard{kSwa | 4, kSwb, "001000"}), 10 * kKgPerLb},
+    {Bytes(Kg("001234")) + Bytes(Kg("001234")), -9},  // two lines, then nothing
+    // Not recognised exactly (bit 6 of status word A set): five lines without an accent.
+    {FiveFrames(Standard{0x60 | kThreeDecimals, kSwb | kKg, "001234"}), 0},
+};
+
+TEST(Toledo2180Answers, TheStandardContinuousOutputIsRecognised) {
+  for (const BurstCase& c : kStandardBursts) {
+    EXPECT_DOUBLE_EQ(TTrvBALToledo2180::ParseAnswer(c.lines), c.weight)
+        << "lines \"" << c.lines << "\"";
+  }
+}
+
 using Toledo2180Test = ActiveScaleFixture<balToledo2180>;
 
 TEST_F(Toledo2180Test, IsTheToledo2180Model) {
@@ -184,6 +215,15 @@ TEST_F(Toledo2180Test, UnsolicitedLinesAreParsedAlike) {
   scale_.BAL().LeSerial(500);
   EXPECT_DOUBLE_EQ(scale_.UltimoPesoLido(), 50);
   EXPECT_TRUE(port_->Written().empty());
+}
+
+TEST_F(Toledo2180Test, AStandardStreamIsReadFromItsLastCompleteFrame) {
+  const Bytes stream = Bytes(Kg("001000")).substr(6) + FiveFrames(Kg("001234"));
+  AnswerWith({stream});
+  EXPECT_DOUBLE_EQ(scale_.LePeso(2000), 1.234);
+  port_->ArriveAfter(0, FiveFrames(Kg("002500", kMotion)));
+  scale_.BAL().LeSerial(500);
+  EXPECT_DOUBLE_EQ(scale_.UltimoPesoLido(), -1);
 }
 
 TEST_F(Toledo2180Test, ReceptionNeverRaises) {

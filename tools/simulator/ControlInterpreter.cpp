@@ -1,5 +1,7 @@
 #include "ControlInterpreter.h"
 
+#include <algorithm>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <utility>
@@ -54,11 +56,33 @@ std::string ApplyMilliseconds(const std::string& word, int& value) {
   return "";
 }
 
-std::string ApplyProtocol(const std::string& word, std::string& protocol) {
-  if (!MakeScaleProtocol(word)) {
-    return "unknown protocol " + word + " (" + ScaleProtocolNames() + ")";
+bool KnowsFrame(const ScaleProtocol& protocol, const std::string& frame) {
+  const std::vector<std::string> kinds = protocol.FrameKinds();
+  return std::find(kinds.begin(), kinds.end(), frame) != kinds.end();
+}
+
+// A new protocol keeps the frame kind only when it has one of that name.
+std::string ApplyProtocol(const std::string& word, SimulatorSettings& settings) {
+  const std::unique_ptr<ScaleProtocol> protocol = MakeScaleProtocol(word);
+  if (!protocol) return "unknown protocol " + word + " (" + ScaleProtocolNames() + ")";
+  settings.protocol = text::Lowercase(word);
+  if (!KnowsFrame(*protocol, settings.frame)) settings.frame.clear();
+  return "";
+}
+
+// "answer" is the protocol's usual answer; any other name must be one of its frame kinds.
+std::string ApplyFrame(const std::string& word, SimulatorSettings& settings) {
+  const std::string frame = text::Lowercase(word);
+  if (frame == "answer") {
+    settings.frame.clear();
+    return "";
   }
-  protocol = text::Lowercase(word);
+  const std::unique_ptr<ScaleProtocol> protocol = MakeScaleProtocol(settings.protocol);
+  if (!protocol || !KnowsFrame(*protocol, frame)) {
+    return "unknown frame " + word + " for " + settings.protocol + " (" +
+           ScaleFrameKinds(settings.protocol) + ")";
+  }
+  settings.frame = frame;
   return "";
 }
 
@@ -66,8 +90,9 @@ std::string ApplyProtocol(const std::string& word, std::string& protocol) {
 // it can.
 std::string Refusal(const std::string& verb, const std::vector<std::string>& args) {
   static const std::set<std::string> kBare{"QUIT", "RESET", "REQUESTS"};
-  static const std::set<std::string> kWithArgument{"WEIGHT", "STATE",    "DELAY",       "SPLIT",
-                                                   "SILENT", "UNSTABLE", "UNSOLICITED", "PROTOCOL"};
+  static const std::set<std::string> kWithArgument{"WEIGHT",      "STATE",    "DELAY",
+                                                   "SPLIT",       "SILENT",   "UNSTABLE",
+                                                   "UNSOLICITED", "PROTOCOL", "FRAME"};
   if (kBare.count(verb) != 0) return args.empty() ? "" : verb + " takes no argument";
   if (kWithArgument.count(verb) != 0) return args.size() == 1 ? "" : verb + " takes one argument";
   return "unknown command " + verb;
@@ -106,7 +131,8 @@ std::string ControlInterpreter::Apply(const std::string& verb, const std::string
   if (verb == "SILENT") return ApplySwitch(arg, settings.silent);
   if (verb == "UNSTABLE") return ApplyCount(arg, settings.unstableAnswers);
   if (verb == "UNSOLICITED") return ApplyMilliseconds(arg, settings.unsolicitedMs);
-  return ApplyProtocol(arg, settings.protocol);
+  if (verb == "FRAME") return ApplyFrame(arg, settings);
+  return ApplyProtocol(arg, settings);
 }
 
 }  // namespace trv::tools

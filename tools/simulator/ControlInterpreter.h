@@ -16,7 +16,10 @@ namespace trv::tools {
 //   SILENT on|off                               answer nothing
 //   UNSTABLE <n>                                the next n answers are unstable
 //   UNSOLICITED <ms>                            also send the answer every ms; 0 = off
-//   PROTOCOL <name>                             speak another scale protocol
+//   PROTOCOL <name>                             speak another scale protocol (its frame kind
+//                                               stays when the new protocol has it)
+//   FRAME <kind>                                send one of the protocol's other frames;
+//                                               "answer" for its usual answer
 //   RESET                                       back to the settings the simulator started with;
 //                                               answers still on their way are dropped
 //   REQUESTS                                    "OK <n>": the requests received so far

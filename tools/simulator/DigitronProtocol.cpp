@@ -1,5 +1,6 @@
 #include "DigitronProtocol.h"
 
+#include "ContinuousStream.h"
 #include "SimulatorText.h"
 
 namespace trv::tools {
@@ -14,6 +15,13 @@ Bytes DigitronProtocol::WeightField(int64_t grams) const {
   }
   if (grams > kMaxDecimalGrams) return Letters('S');
   return text::ZeroPadded(grams / 1000, 2) + "." + text::ZeroPadded(grams % 1000, 3);
+}
+
+Bytes DigitronProtocol::FrameAnswer(const ScaleReading& reading, const std::string& frame) {
+  constexpr char kCr = 0x0D;
+  constexpr size_t kStreamFrames = 3;
+  if (frame != "stream") return Answer(reading);
+  return ContinuousStream::Of("E" + Field(reading) + kCr, kStreamFrames);
 }
 
 }  // namespace trv::tools

@@ -1,9 +1,22 @@
 #include "FilizolaProtocol.h"
 
+#include "SimulatorText.h"
+
 namespace trv::tools {
 
 Bytes FilizolaProtocol::WeightField(int64_t grams) const {
   return SixDigitGrams(grams);
+}
+
+Bytes FilizolaProtocol::FrameAnswer(const ScaleReading& reading, const std::string& frame) {
+  constexpr char kStx = 0x02;
+  constexpr char kEtx = 0x03;
+  constexpr int64_t kMaxSize = 99999;
+  const bool negative = reading.state == ScaleState::Negative ||
+                        (reading.state == ScaleState::Stable && reading.grams < 0);
+  const int64_t size = reading.grams < 0 ? -reading.grams : reading.grams;
+  if (frame != "signed" || !negative || size > kMaxSize) return Answer(reading);
+  return kStx + ("-" + text::ZeroPadded(size, 5)) + kEtx;
 }
 
 }  // namespace trv::tools

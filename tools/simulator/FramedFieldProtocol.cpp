@@ -7,17 +7,21 @@ namespace trv::tools {
 Bytes FramedFieldProtocol::Answer(const ScaleReading& reading) {
   constexpr char kStx = 0x02;
   constexpr char kEtx = 0x03;
+  return kStx + Field(reading) + kEtx;
+}
+
+Bytes FramedFieldProtocol::Field(const ScaleReading& reading) const {
   switch (reading.state) {
     case ScaleState::Unstable:
-      return kStx + Letters('I') + kEtx;
+      return Letters('I');
     case ScaleState::Negative:
-      return kStx + Letters('N') + kEtx;
+      return Letters('N');
     case ScaleState::Overload:
-      return kStx + Letters('S') + kEtx;
+      return Letters('S');
     case ScaleState::Stable:
       break;
   }
-  return kStx + WeightField(reading.grams) + kEtx;
+  return WeightField(reading.grams);
 }
 
 Bytes FramedFieldProtocol::SixDigitGrams(int64_t grams) const {

@@ -18,6 +18,8 @@ class FramedFieldProtocol : public SingleByteRequestProtocol {
       : SingleByteRequestProtocol(kEnq), letterCount_(letterCount) {}
 
   Bytes Letters(char letter) const { return Bytes(letterCount_, letter); }
+  // The field of a reading: the weight, or the letters of its state.
+  Bytes Field(const ScaleReading& reading) const;
   // The field of a settled weight; letters when the field cannot hold it.
   virtual Bytes WeightField(int64_t grams) const = 0;
   // Grams in six digits; N below zero, S beyond 999999 g.

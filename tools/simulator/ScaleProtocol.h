@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "ScaleReading.h"
 #include "platform/Bytes.h"
@@ -30,6 +31,15 @@ class ScaleProtocol {
   // The complete answer for the reading, as the scale would send it when asked (and, for
   // protocols that send by themselves, unasked).
   virtual Bytes Answer(const ScaleReading& reading) = 0;
+
+  // The other frames the model's real scales send, by name (FRAME and --frame); none for most.
+  virtual std::vector<std::string> FrameKinds() const { return {}; }
+
+  // The reading in the frame kind `frame`, one of FrameKinds(). A state that the frame cannot
+  // show is answered as Answer() does.
+  virtual Bytes FrameAnswer(const ScaleReading& reading, const std::string& /*frame*/) {
+    return Answer(reading);
+  }
 };
 
 }  // namespace trv::tools

@@ -27,4 +27,12 @@ std::string ScaleProtocolNames() {
   return "filizola, toledo, toledo2180, urano, lucastec, magna, digitron";
 }
 
+std::string ScaleFrameKinds(const std::string& name) {
+  const std::unique_ptr<ScaleProtocol> protocol = MakeScaleProtocol(name);
+  if (!protocol) return "";
+  std::string kinds = "answer";
+  for (const std::string& kind : protocol->FrameKinds()) kinds += ", " + kind;
+  return kinds;
+}
+
 }  // namespace trv::tools

@@ -134,7 +134,8 @@ Bytes ScaleSimulator::NextAnswer() {
     reading.state = ScaleState::Unstable;
     --settings_.unstableAnswers;
   }
-  return protocol_->Answer(reading);
+  return settings_.frame.empty() ? protocol_->Answer(reading)
+                                 : protocol_->FrameAnswer(reading, settings_.frame);
 }
 
 void ScaleSimulator::Schedule(const Bytes& answer, Steady::time_point start) {

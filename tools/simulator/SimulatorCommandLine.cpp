@@ -11,8 +11,8 @@ namespace {
 
 // Options that take a value.
 const std::set<std::string> kValueOptions{
-    "--protocol", "--link",  "--tty",         "--control-link", "--weight", "--state",
-    "--delay",    "--split", "--unsolicited", "--unstable",     "--log",    "--baud"};
+    "--protocol", "--link",        "--tty",      "--control-link", "--weight", "--state", "--delay",
+    "--split",    "--unsolicited", "--unstable", "--log",          "--baud",   "--frame"};
 
 const std::set<int> kBaudRates{1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 
@@ -119,12 +119,24 @@ std::string SimulatorCommandLine::Usage() {
          "  --silent            answer nothing\n"
          "  --unstable N        the first N answers are unstable\n"
          "  --unsolicited MS    also send the answer by itself every MS\n"
+         "  --frame KIND        after --protocol: send another frame its real scales send\n"
+         "                      (answer: the usual one, the default):\n"
+         "                        filizola: signed (a weight below zero as - and 5 digits)\n"
+         "                        toledo: long (weight/price/total, signed), prt2 (stream\n"
+         "                        STX +PP.PPP CR), prt4 (with a product code), standard\n"
+         "                        (continuous output with tare and checksum), standard-short\n"
+         "                        (without either)\n"
+         "                        toledo2180: standard\n"
+         "                        digitron: stream (E, six characters, CR)\n"
+         "                      streams start and end in the middle of a frame; with --split\n"
+         "                      a frame is also cut between two packets\n"
          "\n"
          "Control commands, one per line, on the control pseudo-terminal and on standard input\n"
          "(when it is a terminal or a pipe); each is answered with OK or ERR <reason>:\n"
          "  WEIGHT <grams>, STATE <state>, DELAY <ms>, SPLIT <ms> (0 = off), SILENT on|off,\n"
-         "  UNSTABLE <n>, UNSOLICITED <ms> (0 = off), PROTOCOL <name>, RESET (back to the\n"
-         "  settings given at start), REQUESTS (answers OK <requests received>), QUIT\n"
+         "  UNSTABLE <n>, UNSOLICITED <ms> (0 = off), PROTOCOL <name>, FRAME <kind>,\n"
+         "  RESET (back to the settings given at start), REQUESTS (answers OK <requests\n"
+         "  received>), QUIT\n"
          "\n"
          "Exit status: 0 when ended, 1 when a line could not be opened or failed, 2 for bad\n"
          "options.\n";

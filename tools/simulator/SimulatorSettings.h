@@ -9,6 +9,8 @@ namespace trv::tools {
 // How the simulated scale behaves: what it weighs, which protocol it speaks and how it answers.
 struct SimulatorSettings {
   std::string protocol = "filizola";
+  // One of the protocol's other frame kinds; empty for its usual answer.
+  std::string frame;
   ScaleReading reading;
   // Time from a request to the start of its answer.
   int delayMs = 0;

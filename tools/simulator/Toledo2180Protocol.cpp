@@ -1,6 +1,8 @@
 #include "Toledo2180Protocol.h"
 
+#include "ContinuousStream.h"
 #include "SimulatorText.h"
+#include "ToledoStandardOutput.h"
 
 #include <algorithm>
 
@@ -68,6 +70,11 @@ Bytes Toledo2180Protocol::Answer(const ScaleReading& reading) {
       break;
   }
   return StableOrRange(reading.grams);
+}
+
+Bytes Toledo2180Protocol::FrameAnswer(const ScaleReading& reading, const std::string& frame) {
+  if (frame != "standard") return Answer(reading);
+  return ContinuousStream::Of(ToledoStandardOutput::Frame(reading, true, true), kLines);
 }
 
 }  // namespace trv::tools

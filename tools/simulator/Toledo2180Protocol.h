@@ -14,11 +14,15 @@ namespace trv::tools {
 //   size, at least 100 g (the reading stays below zero after rounding);
 // - overload (also any weight above 99999.9 kg): the field is six dashes, which is no number,
 //   so the reading is no weight.
+// Its other frame (FRAME standard): the standard continuous output with tare and checksum, five
+// frames from the middle of one to the middle of another.
 class Toledo2180Protocol final : public SingleByteRequestProtocol {
  public:
   Toledo2180Protocol() : SingleByteRequestProtocol(kEnq) {}
   std::string Name() const override { return "toledo2180"; }
   Bytes Answer(const ScaleReading& reading) override;
+  std::vector<std::string> FrameKinds() const override { return {"standard"}; }
+  Bytes FrameAnswer(const ScaleReading& reading, const std::string& frame) override;
 };
 
 }  // namespace trv::tools
