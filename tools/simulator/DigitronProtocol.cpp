@@ -21,7 +21,10 @@ Bytes DigitronProtocol::FrameAnswer(const ScaleReading& reading, const std::stri
   constexpr char kCr = 0x0D;
   constexpr size_t kStreamFrames = 3;
   if (frame != "stream") return Answer(reading);
-  return ContinuousStream::Of("E" + Field(reading) + kCr, kStreamFrames);
+  Bytes line(1, 'E');  // built up, not by +: GCC 12 -O3 warns falsely (-Wrestrict) there
+  line += Field(reading);
+  line += kCr;
+  return ContinuousStream::Of(line, kStreamFrames);
 }
 
 }  // namespace trv::tools
