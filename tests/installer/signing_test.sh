@@ -27,7 +27,7 @@ TRAVINEL_PFX="$work/test.pfx" "$root/scripts/installer" "$work/out" >"$work/inst
 setup=$(ls "$work"/out/Travinel-*-setup.exe 2>/dev/null | head -n 1)
 [ -n "$setup" ] || fail "no installer made"
 
-for file in "$work/out/signed/32/Travinel.ocx" "$work/out/signed/64/Travinel.ocx" "$setup"; do
+for file in "$work"/out/signed/{32,64}/{Travinel.ocx,travinel.exe} "$setup"; do
   if osslsigncode verify -CAfile "$work/cert.pem" -in "$file" >"$work/verify.log" 2>&1; then
     echo "ok: $(basename "$(dirname "$file")")/$(basename "$file") is signed by the certificate"
   else
