@@ -1,12 +1,60 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 #include "HttpMessage.h"
 #include "RequestGuard.h"
 #include "ScaleRequest.h"
 #include "WeightService.h"
+#include "serial/SerialPortList.h"
+#ifndef _WIN32
+#include "testing/Pseudoterminal.h"
+#endif
 
 namespace trv::service {
 namespace {
+
+namespace fs = std::filesystem;
+
+HttpRequest LocalRequest(const char* method, const std::string& target,
+                         const std::string& body = "") {
+  HttpRequest request;
+  request.method = method;
+  EXPECT_TRUE(ParseTarget(target, request)) << target;
+  request.headers["host"] = "127.0.0.1:8470";
+  request.body = body;
+  return request;
+}
+
+std::string FileText(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// A JSON string of the text (names with quotes or backslashes included).
+std::string JsonText(const std::string& text) {
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+std::string PercentEncoded(const std::string& text) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string encoded;
+  for (const unsigned char c : text) {
+    encoded += '%';
+    encoded += kDigits[c >> 4];
+    encoded += kDigits[c & 15];
+  }
+  return encoded;
+}
 
 ServiceSettings ShopSettings() {
   ServiceSettings settings;
@@ -127,6 +175,52 @@ TEST(WeightService, RefusesStrangersBeforeAnythingElse) {
   }
   EXPECT_TRUE(privateNetwork);
 }
+
+// A page names the port; whatever it names that is not a serial device is refused before
+// anything is opened, created, truncated or deleted under that name.
+TEST(WeightService, OpensSerialDevicesOnly) {
+  const fs::path folder = fs::temp_directory_path() / "travinel-portas-de-teste";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const fs::path notes = folder / "notas.txt";
+  std::ofstream(notes) << "vendas do dia";
+  std::vector<std::string> names = {notes.string(), (folder / "novo").string(),
+                                    (folder / "novo.txt").string(), folder.string(), "0"};
+#ifdef _WIN32
+  names.insert(names.end(), {"\\\\.\\C:", "COM1.txt", "COM01", "NUL"});
+#else
+  names.insert(names.end(), {"/dev/null", "/dev/zero", "/dev/tty", "/dev/ptmx", "/dev/tty1",
+                             "/dev/pts/../../" + notes.string()});
+  fs::create_symlink(notes, folder / "balanca");
+  names.push_back((folder / "balanca").string());
+#endif
+  WeightService service{ServiceSettings()};
+  for (const std::string& name : names) {
+    const HttpResponse read = service.Handle(
+        LocalRequest("POST", "/v1/ler", "{\"Porta\": " + JsonText(name) + ", \"Mod_Bal\": 1}"));
+    EXPECT_EQ(read.status, 400) << name;
+    EXPECT_NE(read.body.find("não é uma porta serial"), std::string::npos) << read.body;
+    const HttpResponse events =
+        service.Handle(LocalRequest("GET", "/v1/eventos?Mod_Bal=1&Porta=" + PercentEncoded(name)));
+    EXPECT_EQ(events.status, 400) << name;
+    EXPECT_FALSE(events.stream) << name;
+  }
+  EXPECT_EQ(FileText(notes), "vendas do dia");
+  EXPECT_FALSE(fs::exists(folder / "novo"));
+  EXPECT_FALSE(fs::exists(folder / "novo.txt"));
+  fs::remove_all(folder);
+}
+
+#ifndef _WIN32
+TEST(WeightService, TakesAPseudoterminalForASerialPortByItsDevice) {
+  const fs::path link = fs::temp_directory_path() / "travinel-balanca-pty";
+  tools::Pseudoterminal pty(link.string());
+  ASSERT_TRUE(pty.Open()) << pty.Error();
+  std::string device;
+  EXPECT_TRUE(ResolveSerialDevice(link.string(), device));
+  EXPECT_EQ(device, pty.SlavePath());
+}
+#endif
 
 }  // namespace
 }  // namespace trv::service

@@ -171,14 +171,20 @@ HttpResponse WeightService::Ports() {
   return Json(200, ports);
 }
 
-std::shared_ptr<ScaleStation> WeightService::AllowedStation(const cli::FormSettings& settings,
+std::shared_ptr<ScaleStation> WeightService::AllowedStation(cli::FormSettings& settings,
                                                             HttpResponse& refusal) {
   const std::string port = ScaleRequest::PortName(settings);
   if (!guard_.PortAllowed(port)) {
     refusal = Error(403, "Porta não permitida: " + port);
     return nullptr;
   }
-  std::shared_ptr<ScaleStation> station = StationFor(port);
+  // A page names a port; only a serial device may be opened under that name (the form would
+  // take any other name for a file to write).
+  if (!ScaleRequest::PinSerialDevice(settings)) {
+    refusal = Error(400, port + " não é uma porta serial");
+    return nullptr;
+  }
+  std::shared_ptr<ScaleStation> station = StationFor(ScaleRequest::PortName(settings));
   if (!station) refusal = Error(503, "portas demais em uso; tente de novo");
   return station;
 }

@@ -38,10 +38,10 @@ class WeightService {
   HttpResponse Read(const HttpRequest& request);
   HttpResponse Events(const HttpRequest& request);
   HttpResponse Ports();
-  // The station of the port the settings name; null, with the answer to give, when the port is
-  // not on the allowed list or no station can be had.
-  std::shared_ptr<ScaleStation> AllowedStation(const cli::FormSettings& settings,
-                                               HttpResponse& refusal);
+  // The station of the port the settings name, with the port pinned to its serial device; null,
+  // with the answer to give, when the port is not on the allowed list, is no serial port, or no
+  // station can be had.
+  std::shared_ptr<ScaleStation> AllowedStation(cli::FormSettings& settings, HttpResponse& refusal);
   std::shared_ptr<ScaleStation> StationFor(const std::string& port);
 
   RequestGuard guard_;
