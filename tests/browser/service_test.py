@@ -90,6 +90,51 @@ def security_cases(args):
           "after a client left mid-reading, the next reading gives 1234: %s" % body)
 
 
+def slow_and_abandoned_cases(args):
+    """Clients that hold sockets open, or leave before their reading: the next reading stays
+    quick."""
+    url = urlparse(args.service)
+    host = url.netloc
+    reading = json.dumps({"Porta": args.scale, "Mod_Bal": 1})
+    # Twenty readings of a silent scale, each dropped by its client after 0.3 s.
+    control(args, "SILENT on")
+    time.sleep(0.2)
+    abandoned = []
+    for _ in range(20):
+        s = socket.create_connection((url.hostname, url.port), timeout=15)
+        s.sendall(("POST /v1/ler HTTP/1.1\r\nHost: %s\r\nContent-Length: %d\r\n\r\n%s"
+                   % (host, len(reading), reading)).encode())
+        abandoned.append(s)
+    time.sleep(0.3)
+    for s in abandoned:
+        s.close()
+    control(args, "SILENT off")
+    start = time.monotonic()
+    status, body = request(args.service, "POST", "/v1/ler", reading)
+    took = time.monotonic() - start
+    check(status == 200 and json.loads(body)["PesoLido"] == 1234 and took < 5,
+          "after 20 abandoned readings the next one gives 1234 in %.1f s (under 5): %d %s"
+          % (took, status, body.decode()))
+    # 300 sockets that send half a head, or nothing, and stay.
+    slow = []
+    try:
+        for i in range(300):
+            s = socket.create_connection((url.hostname, url.port), timeout=15)
+            if i % 2 == 0:
+                s.sendall(("GET / HTTP/1.1\r\nHost: %s\r\nX-Lento: " % host).encode())
+            slow.append(s)
+        time.sleep(0.5)
+        start = time.monotonic()
+        status, body = request(args.service, "POST", "/v1/ler", reading)
+        took = time.monotonic() - start
+        check(status == 200 and json.loads(body)["PesoLido"] == 1234 and took < 1,
+              "with 300 slow sockets open a reading gives 1234 in %.0f ms (under 1000)"
+              % (took * 1000))
+    finally:
+        for s in slow:
+            s.close()
+
+
 def control(args, command):
     with open(args.control, "w") as line:
         line.write(command + "\n")
@@ -184,6 +229,7 @@ def main():
     args = parser.parse_args()
     if not args.only_browser:
         security_cases(args)
+        slow_and_abandoned_cases(args)
     browser_cases(args)
     if failures:
         print("%d check(s) failed" % len(failures))

@@ -179,6 +179,9 @@ int ServiceCommand::Run(const std::vector<std::string>& args, std::ostream& out,
 #endif
   WeightService service(settings);
   HttpServer server([&service](const HttpRequest& request) { return service.Handle(request); },
+                    [&service](const HttpRequest& request, HttpResponse& response) {
+                      service.AddCorsHeaders(request, response);
+                    },
                     WeightService::kMaxBody);
   if (!server.Listen(settings.address, settings.port, error)) {
     err << "travinel servir: " << error << std::endl;

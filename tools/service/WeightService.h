@@ -25,6 +25,8 @@ class WeightService {
                          ScaleStation::PortFactory makePort = nullptr);
 
   HttpResponse Handle(const HttpRequest& request);
+  // The CORS headers of an answer to the request, for an origin on the list (none otherwise).
+  void AddCorsHeaders(const HttpRequest& request, HttpResponse& response) const;
 
   // The largest body read; a longer one is refused unread.
   static constexpr size_t kMaxBody = 16 * 1024;
