@@ -299,6 +299,7 @@ def shop_site_cases(args):
         finally:
             driver.quit()
 
+    control(args, "WEIGHT 1234")
     server = serve_shop_site(args, args.service)
     try:
         text, took = open_shop_page(deny=True)

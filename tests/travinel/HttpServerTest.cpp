@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 #include <vector>
@@ -237,6 +238,8 @@ TEST_F(HttpServerTest, AnswersWhatItRefusesByItselfTruthfully) {
        false},
       {"POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: gzip, chunked\r\n\r\n0\r\n\r\n",
        "HTTP/1.1 501", false},
+      {"POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: \"}, \"x\": \"\xff\r\n\r\n",
+       "HTTP/1.1 501", false},
       {"POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: "
        "chunked\r\n\r\n2\r\n{}\r\n0\r\n\r\n",
        "HTTP/1.1 200", false},
@@ -246,6 +249,12 @@ TEST_F(HttpServerTest, AnswersWhatItRefusesByItselfTruthfully) {
     client.Send(c.request);
     const std::string answer = client.ReceiveAnswer(milliseconds(3000));
     EXPECT_EQ(answer.rfind(c.status, 0), 0u) << c.request << "\n-> " << answer;
+    // The server's own refusals are JSON, whatever bytes the request held.
+    const size_t body = answer.find("\r\n\r\n");
+    if (answer.rfind("HTTP/1.1 200", 0) != 0) {
+      EXPECT_TRUE(body != std::string::npos && nlohmann::json::accept(answer.substr(body + 4)))
+          << answer;
+    }
     EXPECT_EQ(
         answer.find("Access-Control-Allow-Origin: https://pdv.loja.exemplo") != std::string::npos,
         c.cors)

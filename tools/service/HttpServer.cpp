@@ -7,6 +7,7 @@
 #include <cctype>
 #include <list>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <system_error>
 #include <thread>
 
@@ -214,7 +215,10 @@ HttpResponse HttpServer::Refusal(int status, const std::string& text,
                                  const HttpRequest& request) const {
   HttpResponse response;
   response.status = status;
-  response.body = "{\"erro\":\"" + text + "\"}";
+  // The text may quote the client's bytes (a header's value): escaped, and replaced where they
+  // are not UTF-8.
+  response.body =
+      nlohmann::json{{"erro", text}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   if (decorate_) decorate_(request, response);
   return response;
 }
