@@ -1,6 +1,8 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +18,15 @@ namespace trv {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Terminals of the kernel that are no scale's line: the virtual consoles (major 4 below minor
+// 64, where the UARTs start) and /dev/tty, /dev/console and /dev/ptmx (major 5).
+constexpr unsigned kTtyMajor = 4;
+constexpr unsigned kFirstUartMinor = 64;
+constexpr unsigned kTtyAuxiliaryMajor = 5;
+// Pseudo-terminal slaves (/dev/pts/N), which sysfs does not list.
+constexpr unsigned kFirstPtySlaveMajor = 136;
+constexpr unsigned kLastPtySlaveMajor = 143;
 
 bool HasSerialPrefix(const std::string& path) {
   for (std::string_view prefix : {"/dev/tty", "/dev/pts/", "/dev/serial/"}) {
@@ -82,7 +93,31 @@ bool IsLiveLink(const fs::directory_entry& entry) {
   return fs::exists(entry.path(), error);
 }
 
+// Whether sysfs files the character device under the terminal class.
+bool IsTerminalClass(unsigned major, unsigned minor) {
+  const fs::path node = "/sys/dev/char/" + std::to_string(major) + ":" + std::to_string(minor);
+  std::error_code error;
+  const fs::path subsystem = fs::canonical(node / "subsystem", error);
+  return !error && subsystem.filename() == "tty";
+}
+
 }  // namespace
+
+bool ResolveSerialDevice(const std::string& name, std::string& device) {
+  std::error_code error;
+  const std::string path = fs::canonical(name, error).string();
+  if (error || !HasSerialPrefix(path)) return false;
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return false;
+  const unsigned major = ::major(info.st_rdev);
+  const unsigned minor = ::minor(info.st_rdev);
+  const bool serial =
+      (major >= kFirstPtySlaveMajor && major <= kLastPtySlaveMajor) ||
+      (major != kTtyAuxiliaryMajor && !(major == kTtyMajor && minor < kFirstUartMinor) &&
+       IsTerminalClass(major, minor));
+  if (serial) device = path;
+  return serial;
+}
 
 bool IsPlatformSerialPath(const std::string& path) {
   if (HasSerialPrefix(path)) return true;

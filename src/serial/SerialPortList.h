@@ -24,6 +24,15 @@ std::vector<SerialPortEntry> ListSerialPorts();
 std::vector<SerialPortEntry> ListSerialPortsIn(const std::string& deviceFolder);
 #endif
 
+// The serial device a port's name leads to, found without opening, creating or changing
+// anything; false when the name leads to no serial device a scale can be read on. On Linux the
+// name's canonical path (no link left to follow), which must be a character device of the
+// terminal class (a UART, a USB serial adapter, a pseudo-terminal) under the serial names
+// (/dev/tty, /dev/pts/, /dev/serial/), consoles and the terminal multiplexer excepted: a
+// regular file, a folder, /dev/null or a missing name is none. On Windows \\.\COMn, from COMn
+// or \\.\COMn, for a port the system has.
+bool ResolveSerialDevice(const std::string& name, std::string& device);
+
 // Natural order of port names: digit runs compare as numbers, so COM2 comes before COM10.
 bool NaturalNameLess(const std::string& a, const std::string& b);
 

@@ -1,12 +1,67 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
 #include "HttpMessage.h"
 #include "RequestGuard.h"
 #include "ScaleRequest.h"
+#include "ScaleStation.h"
 #include "WeightService.h"
+#include "serial/SerialPortList.h"
+#include "testing/CommPortFake.h"
+#include "testing/ManualClock.h"
+#ifndef _WIN32
+#include "testing/Pseudoterminal.h"
+#endif
 
 namespace trv::service {
 namespace {
+
+namespace fs = std::filesystem;
+
+HttpRequest LocalRequest(const char* method, const std::string& target,
+                         const std::string& body = "") {
+  HttpRequest request;
+  request.method = method;
+  EXPECT_TRUE(ParseTarget(target, request)) << target;
+  request.headers["host"] = "127.0.0.1:8470";
+  request.body = body;
+  return request;
+}
+
+std::string FileText(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// A JSON string of the text (names with quotes or backslashes included).
+std::string JsonText(const std::string& text) {
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+std::string PercentEncoded(const std::string& text) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string encoded;
+  for (const unsigned char c : text) {
+    encoded += '%';
+    encoded += kDigits[c >> 4];
+    encoded += kDigits[c & 15];
+  }
+  return encoded;
+}
 
 ServiceSettings ShopSettings() {
   ServiceSettings settings;
@@ -131,6 +186,300 @@ TEST(WeightService, RefusesStrangersBeforeAnythingElse) {
   }
   EXPECT_TRUE(privateNetwork);
 }
+
+// A page names the port; whatever it names that is not a serial device is refused before
+// anything is opened, created, truncated or deleted under that name.
+TEST(WeightService, OpensSerialDevicesOnly) {
+  const fs::path folder = fs::temp_directory_path() / "travinel-portas-de-teste";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const fs::path notes = folder / "notas.txt";
+  std::ofstream(notes) << "vendas do dia";
+  std::vector<std::string> names = {notes.string(), (folder / "novo").string(),
+                                    (folder / "novo.txt").string(), folder.string(), "0"};
+#ifdef _WIN32
+  names.insert(names.end(), {"\\\\.\\C:", "COM1.txt", "COM01", "NUL"});
+#else
+  names.insert(names.end(), {"/dev/null", "/dev/zero", "/dev/tty", "/dev/ptmx", "/dev/tty1",
+                             "/dev/pts/../../" + notes.string()});
+  fs::create_symlink(notes, folder / "balanca");
+  names.push_back((folder / "balanca").string());
+#endif
+  WeightService service{ServiceSettings()};
+  for (const std::string& name : names) {
+    const HttpResponse read = service.Handle(
+        LocalRequest("POST", "/v1/ler", "{\"Porta\": " + JsonText(name) + ", \"Mod_Bal\": 1}"));
+    EXPECT_EQ(read.status, 400) << name;
+    EXPECT_NE(read.body.find("não é uma porta serial"), std::string::npos) << read.body;
+    const HttpResponse events =
+        service.Handle(LocalRequest("GET", "/v1/eventos?Mod_Bal=1&Porta=" + PercentEncoded(name)));
+    EXPECT_EQ(events.status, 400) << name;
+    EXPECT_FALSE(events.stream) << name;
+  }
+  EXPECT_EQ(FileText(notes), "vendas do dia");
+  EXPECT_FALSE(fs::exists(folder / "novo"));
+  EXPECT_FALSE(fs::exists(folder / "novo.txt"));
+  fs::remove_all(folder);
+}
+
+#ifndef _WIN32
+TEST(WeightService, TakesAPseudoterminalForASerialPortByItsDevice) {
+  const fs::path link = fs::temp_directory_path() / "travinel-balanca-pty";
+  tools::Pseudoterminal pty(link.string());
+  ASSERT_TRUE(pty.Open()) << pty.Error();
+  std::string device;
+  EXPECT_TRUE(ResolveSerialDevice(link.string(), device));
+  EXPECT_EQ(device, pty.SlavePath());
+}
+#endif
+
+// A station over a scripted Filizola scale of 1234 g whose answers can be held back, so that
+// readings queue up behind one that waits.
+class ScaleStationTest : public ::testing::Test {
+ protected:
+  ScaleStationTest() {
+    settings_.porta = 3;
+    settings_.modelo = 1;
+  }
+  ~ScaleStationTest() override { Release(); }
+
+  ScaleStation::PortFactory Factory() {
+    return [this] {
+      auto port = std::make_unique<CommPortFake>(clock_);
+      port->SetResponder([this, fake = port.get()](const Bytes&) {
+        Answered();
+        fake->ArriveAfter(10,
+                          "\x02"
+                          "001234"
+                          "\x03");
+      });
+      return port;
+    };
+  }
+
+  // Called on the station's thread with each request to the scale.
+  void Answered() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ++requests_;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return !held_; });
+  }
+  void Hold() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    held_ = true;
+  }
+  void Release() {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      held_ = false;
+    }
+    changed_.notify_all();
+  }
+  bool RequestsReach(int count) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(5), [&] { return requests_ >= count; });
+  }
+  int Requests() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+  }
+
+  platform::ManualClock clock_{10000};
+  cli::FormSettings settings_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool held_ = false;
+  int requests_ = 0;
+};
+
+TEST_F(ScaleStationTest, AReadingWhoseClientHasGoneIsDroppedBeforeItStarts) {
+  ScaleStation station(Factory());
+  Reading reading;
+  EXPECT_EQ(station.Read(
+                settings_, [] { return true; }, reading),
+            ScaleStation::ReadOutcome::kClientGone);
+  EXPECT_EQ(Requests(), 0);
+  EXPECT_EQ(station.Read(
+                settings_, [] { return false; }, reading),
+            ScaleStation::ReadOutcome::kRead);
+  EXPECT_EQ(reading.pesoLido, 1234);
+  EXPECT_GT(Requests(), 0);
+}
+
+TEST_F(ScaleStationTest, ReadingsWaitInABoundedQueueAndThoseAbandonedThereNeverRun) {
+  ScaleStation station(Factory());
+  Reading first;
+  ASSERT_EQ(station.Read(settings_, nullptr, first), ScaleStation::ReadOutcome::kRead);
+  const int requestsPerReading = Requests();
+  Hold();
+  std::thread holding([&] {
+    Reading reading;
+    station.Read(settings_, nullptr, reading);
+  });
+  ASSERT_TRUE(RequestsReach(requestsPerReading + 1));
+  // Eight wait behind it; the odd ones' clients leave while they wait.
+  std::atomic<bool> oddOnesLeft{false};
+  std::vector<std::thread> waiting;
+  std::vector<ScaleStation::ReadOutcome> outcomes(ScaleStation::kMaxWaitingReadings);
+  for (int i = 0; i < ScaleStation::kMaxWaitingReadings; ++i) {
+    waiting.emplace_back([&, i] {
+      Reading reading;
+      outcomes[i] = station.Read(
+          settings_, [&, i] { return i % 2 == 1 && oddOnesLeft; }, reading);
+    });
+  }
+  for (int i = 0; i < 500 && station.WaitingReadings() < ScaleStation::kMaxWaitingReadings; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_EQ(station.WaitingReadings(), ScaleStation::kMaxWaitingReadings);
+  Reading refused;
+  EXPECT_EQ(station.Read(settings_, nullptr, refused), ScaleStation::ReadOutcome::kQueueFull);
+  // Once clients of waiting readings have gone, a newcomer takes their place.
+  oddOnesLeft = true;
+  ScaleStation::ReadOutcome newcomer = ScaleStation::ReadOutcome::kQueueFull;
+  std::thread late([&] {
+    Reading reading;
+    newcomer = station.Read(settings_, nullptr, reading);
+  });
+  for (int i = 0; i < 500 && station.WaitingReadings() != 5; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(station.WaitingReadings(), 5);
+  Release();
+  holding.join();
+  late.join();
+  EXPECT_EQ(newcomer, ScaleStation::ReadOutcome::kRead);
+  for (std::thread& thread : waiting) thread.join();
+  for (int i = 0; i < ScaleStation::kMaxWaitingReadings; ++i) {
+    EXPECT_EQ(outcomes[i], i % 2 == 1 ? ScaleStation::ReadOutcome::kClientGone
+                                      : ScaleStation::ReadOutcome::kRead)
+        << i;
+  }
+  // The first, the held one, the four whose clients stayed and the newcomer reached the scale;
+  // no other did.
+  EXPECT_EQ(Requests(), requestsPerReading * (3 + ScaleStation::kMaxWaitingReadings / 2));
+}
+
+// The events a listener got, taken from the station's thread.
+class EventLog {
+ public:
+  ScaleStation::Listener Listener() {
+    return [this](const StatusEvent& event) {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      events_.push_back(event);
+      arrived_.notify_all();
+    };
+  }
+  // The first event after those already seen whose status begins with `text`.
+  bool Next(const std::string& text, StatusEvent& found, std::chrono::seconds patience) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return arrived_.wait_for(lock, patience, [&] {
+      for (; seen_ < events_.size(); ++seen_) {
+        if (events_[seen_].status.rfind(text, 0) != 0) continue;
+        found = events_[seen_++];
+        return true;
+      }
+      return false;
+    });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable arrived_;
+  std::vector<StatusEvent> events_;
+  size_t seen_ = 0;
+};
+
+// A scale whose weight changes, whose line breaks (a request that cannot go out) and comes
+// back: each event carries the weight its status names, and the stream recovers by itself.
+TEST(ScaleStationEvents, CarryTheirOwnWeightAndRecoverAfterAnError) {
+  platform::ManualClock clock(10000);
+  std::atomic<int> grams{1234};
+  std::atomic<bool> broken{false};
+  ScaleStation station([&] {
+    auto port = std::make_unique<CommPortFake>(clock);
+    port->SetResponder([&, fake = port.get()](const Bytes&) {
+      if (broken) throw std::runtime_error("a linha caiu");
+      const std::string field = std::to_string(1000000 + grams).substr(1);
+      fake->ArriveAfter(0, "\x02" + field + "\x03");
+    });
+    return port;
+  });
+  cli::FormSettings settings;
+  settings.porta = 3;
+  settings.modelo = 1;
+  EventLog log;
+  const int id = station.Listen(settings, log.Listener());
+  const std::chrono::seconds patience(8);
+  StatusEvent event;
+  ASSERT_TRUE(log.Next("Peso Aferido: 1234 gramas", event, patience));
+  EXPECT_EQ(event.pesoLido, 1234);
+  EXPECT_EQ(event.estado, "peso");
+  grams = 777;
+  ASSERT_TRUE(log.Next("Peso Aferido: ", event, patience));
+  EXPECT_EQ(event.status, "Peso Aferido: 777 gramas");
+  EXPECT_EQ(event.pesoLido, 777);
+  broken = true;
+  ASSERT_TRUE(log.Next("Erro na Leitura do peso", event, patience));
+  EXPECT_EQ(event.estado, "erro_leitura");
+  ASSERT_TRUE(log.Next("Balança Desativada", event, patience));
+  EXPECT_EQ(event.estado, "desativada");
+  ASSERT_TRUE(log.Next("Balança Desativada; nova tentativa em 1 s", event, patience));
+  EXPECT_EQ(event.estado, "reativando");
+  grams = 2500;
+  broken = false;
+  ASSERT_TRUE(log.Next("Balança Pronta", event, patience));
+  ASSERT_TRUE(log.Next("Peso Aferido: 2500 gramas", event, patience));
+  EXPECT_EQ(event.pesoLido, 2500);
+  station.Leave(id);
+}
+
+#ifndef _WIN32
+// Every answer says in "ok" and "estado" what the reading gave, beside the form's own PesoLido
+// (a whole number prints without a fraction), status and message.
+TEST(WeightService, AnswersSayWhatTheReadingGave) {
+  const fs::path link = fs::temp_directory_path() / "travinel-balanca-estados";
+  tools::Pseudoterminal pty(link.string());
+  ASSERT_TRUE(pty.Open()) << pty.Error();
+  struct Case {
+    const char* field;  // the Filizola scale's answer; empty: none
+    bool portFails;
+    bool requestFails;
+    const char* answer;
+  };
+  const Case cases[] = {
+      {"001234", false, false,
+       R"({"PesoLido":1234,"estado":"peso","mensagem":null,"ok":true,"status":"Peso Aferido: 1234 gramas"})"},
+      {"000000", false, false, R"("PesoLido":0,"estado":"vazia","mensagem":null,"ok":false)"},
+      {"IIIIII", false, false,
+       R"("PesoLido":-1000,"estado":"instavel","mensagem":null,"ok":false)"},
+      {"NNNNNN", false, false,
+       R"("PesoLido":-2000,"estado":"negativo","mensagem":null,"ok":false)"},
+      {"SSSSSS", false, false,
+       R"("PesoLido":-10000,"estado":"sobrecarga","mensagem":null,"ok":false)"},
+      {"", false, false,
+       R"({"PesoLido":-9000,"estado":"sem_resposta","mensagem":null,"ok":false,"status":"Balança Pronta"})"},
+      {"001234", true, false, R"("PesoLido":0,"estado":"porta_indisponivel","mensagem":"Erro na )"},
+      {"001234", false, true, R"("estado":"erro_leitura","mensagem":null,"ok":false)"},
+  };
+  for (const Case& c : cases) {
+    platform::ManualClock clock(10000);
+    WeightService service(ServiceSettings(), [&clock, &c, &pty] {
+      auto port = std::make_unique<CommPortFake>(clock);
+      if (c.portFails) port->SetOpenError(pty.SlavePath(), 16);
+      if (c.requestFails) port->Fail(CommPortFake::Call::Write, 5);
+      port->SetResponder([fake = port.get(), &c](const Bytes&) {
+        if (*c.field != '\0') fake->ArriveAfter(0, "\x02" + std::string(c.field) + "\x03");
+      });
+      return port;
+    });
+    const HttpResponse answer = service.Handle(LocalRequest(
+        "POST", "/v1/ler", "{\"Porta\": " + JsonText(link.string()) + ", \"Mod_Bal\": 1}"));
+    EXPECT_EQ(answer.status, 200) << c.field;
+    EXPECT_NE(answer.body.find(c.answer), std::string::npos) << c.answer << "\n" << answer.body;
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace trv::service

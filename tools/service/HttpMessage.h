@@ -8,6 +8,9 @@
 
 namespace trv::service {
 
+// Whether the client of a request has closed its side (answers at once).
+using ClientGone = std::function<bool()>;
+
 // A request as the service sees it, independent of the HTTP library: header names in lower
 // case, the target split into its path and its decoded query.
 struct HttpRequest {
@@ -16,6 +19,8 @@ struct HttpRequest {
   std::map<std::string, std::string> query;
   std::map<std::string, std::string> headers;
   std::string body;
+  // Set by the server: a request whose client has gone need not be served.
+  ClientGone clientGone;
 
   std::string Header(const std::string& lowerName) const {
     const auto found = headers.find(lowerName);
@@ -29,8 +34,6 @@ bool ParseTarget(const std::string& target, HttpRequest& request);
 
 // Writes one chunk of an event stream; false once the client has gone.
 using StreamWriter = std::function<bool(const std::string&)>;
-// Whether the client of an event stream has closed its side (answers at once).
-using ClientGone = std::function<bool()>;
 
 struct HttpResponse {
   int status = 200;

@@ -5,8 +5,13 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <cctype>
-#include <cerrno>
+#include <list>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <system_error>
 #include <thread>
+
+#include "HttpConnection.h"
 
 namespace trv::service {
 namespace {
@@ -15,11 +20,14 @@ namespace asio = boost::asio;
 namespace beast = boost::beast;
 namespace http = beast::http;
 using tcp = asio::ip::tcp;
+using std::chrono::seconds;
 
-constexpr int kMaxConnections = 256;
 constexpr size_t kMaxHeader = 8 * 1024;
-// A connection silent this long between requests (or within one) is closed.
-constexpr int kIdleSeconds = 30;
+// Headers a request may carry once only: two of them would leave the answer to chance.
+constexpr const char* kSingleHeaders[] = {
+    "host", "origin", "content-type", "sec-fetch-site", "transfer-encoding", "content-length"};
+// Seconds a client refused at the connection cap is told to wait.
+constexpr int kRetryAfterSeconds = 1;
 
 std::string Lowercase(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -27,40 +35,34 @@ std::string Lowercase(std::string text) {
   return text;
 }
 
-void SetReceiveTimeout(tcp::socket& socket) {
-#ifdef _WIN32
-  const DWORD milliseconds = kIdleSeconds * 1000;
-  setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO,
-             reinterpret_cast<const char*>(&milliseconds), sizeof milliseconds);
-#else
-  const timeval time{kIdleSeconds, 0};
-  setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &time, sizeof time);
-#endif
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-bool WriteAll(tcp::socket& socket, const std::string& data) {
-  beast::error_code error;
-  asio::write(socket, asio::buffer(data), error);
-  return !error;
+// Errors of the HTTP parser that say the bytes are not an acceptable request (as opposed to a
+// client that left, or a deadline that passed, which get no answer).
+bool IsMalformed(const beast::error_code& error) {
+  static const auto& httpErrors = http::make_error_code(http::error::end_of_stream).category();
+  return error.category() == httpErrors && error != http::error::end_of_stream &&
+         error != http::error::partial_message;
 }
 
-// A client of an event stream sends nothing more: anything readable is its end (or junk).
-bool ClientClosed(tcp::socket& socket) {
-#ifdef _WIN32
-  u_long waiting = 0;
-  if (ioctlsocket(socket.native_handle(), FIONREAD, &waiting) != 0) return true;
-  if (waiting > 0) return true;
-  fd_set readable;
-  FD_ZERO(&readable);
-  FD_SET(socket.native_handle(), &readable);
-  timeval now{0, 0};
-  // Readable with nothing waiting: the peer closed.
-  return select(0, &readable, nullptr, nullptr, &now) != 0;
-#else
-  char byte = 0;
-  const ssize_t n = recv(socket.native_handle(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-  return !(n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK));
-#endif
+// The request's headers with lower-case names; false, naming it, when a single header repeats.
+bool CopyHeaders(const http::request<http::string_body>& message, HttpRequest& request,
+                 std::string& repeated) {
+  for (const auto& field : message) {
+    const std::string name = Lowercase(std::string(field.name_string()));
+    const bool single = std::find(std::begin(kSingleHeaders), std::end(kSingleHeaders), name) !=
+                        std::end(kSingleHeaders);
+    if (single && request.headers.count(name) != 0) {
+      repeated = std::string(field.name_string());
+      return false;
+    }
+    request.headers[name] = std::string(field.value());
+  }
+  return true;
 }
 
 // The head of an event stream: no length, the connection ends with the stream.
@@ -73,7 +75,8 @@ std::string StreamHead(const HttpResponse& response) {
   return head + "\r\n";
 }
 
-bool WriteResponse(tcp::socket& socket, const HttpResponse& response, bool keepAlive) {
+bool WriteResponse(HttpConnection& connection, const HttpResponse& response, bool keepAlive,
+                   seconds patience) {
   http::response<http::string_body> message{static_cast<http::status>(response.status), 11};
   if (!response.contentType.empty()) message.set(http::field::content_type, response.contentType);
   message.set(http::field::cache_control, "no-store");
@@ -82,16 +85,22 @@ bool WriteResponse(tcp::socket& socket, const HttpResponse& response, bool keepA
   message.keep_alive(keepAlive);
   message.body() = response.body;
   message.prepare_payload();
-  beast::error_code error;
-  http::write(socket, message, error);
-  return !error;
+  return connection.WriteMessage(message, patience);
 }
 
-HttpResponse Refusal(int status, const std::string& text) {
-  HttpResponse response;
-  response.status = status;
-  response.body = "{\"erro\":\"" + text + "\"}";
-  return response;
+// Answers a client that finds every connection busy, without waiting on it: the answer fits in
+// the socket's buffer, or the client gets what fits.
+void RefuseBusy(HttpConnection& connection) {
+  const std::string body = "{\"erro\":\"conexões demais; tente de novo\"}";
+  const std::string answer =
+      "HTTP/1.1 503 Service Unavailable\r\nRetry-After: " + std::to_string(kRetryAfterSeconds) +
+      "\r\nContent-Type: application/json; charset=utf-8\r\n"
+      "Cache-Control: no-store\r\nContent-Length: " +
+      std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+  beast::error_code ignored;
+  connection.Socket().non_blocking(true, ignored);
+  connection.Socket().write_some(asio::buffer(answer), ignored);
+  connection.Close();
 }
 
 }  // namespace
@@ -100,10 +109,18 @@ struct HttpServer::State {
   asio::io_context io;
   tcp::acceptor acceptor{io};
   std::atomic<bool> stopping{false};
+  mutable std::mutex mutex;
+  std::list<std::shared_ptr<HttpConnection>> connections;
+  // Connection threads still running (evicted ones included).
+  std::atomic<int> running{0};
 };
 
-HttpServer::HttpServer(Handler handler, size_t maxBody)
-    : handler_(std::move(handler)), maxBody_(maxBody), state_(std::make_unique<State>()) {}
+HttpServer::HttpServer(Handler handler, Decorator decorate, size_t maxBody, HttpLimits limits)
+    : handler_(std::move(handler)),
+      decorate_(std::move(decorate)),
+      maxBody_(maxBody),
+      limits_(limits),
+      state_(std::make_unique<State>()) {}
 
 HttpServer::~HttpServer() {
   Stop();
@@ -136,18 +153,32 @@ uint16_t HttpServer::Port() const {
   return error ? 0 : local.port();
 }
 
+int HttpServer::Connections() const {
+  return state_->running;
+}
+
 void HttpServer::Run() {
   while (!state_->stopping) {
-    auto socket = std::make_shared<tcp::socket>(state_->io);
+    auto connection = std::make_shared<HttpConnection>();
     beast::error_code error;
-    state_->acceptor.accept(*socket, error);
-    if (error) continue;
-    if (connections_ >= kMaxConnections) continue;  // closed as it goes out of scope
-    ++connections_;
-    std::thread([this, socket] {
-      Serve(socket.get());
-      --connections_;
-    }).detach();
+    state_->acceptor.accept(connection->Socket(), error);
+    if (error || state_->stopping) continue;
+    if (!Admit(connection)) {
+      RefuseBusy(*connection);
+      continue;
+    }
+    ++state_->running;
+    try {
+      std::thread([this, connection] {
+        Serve(*connection);
+        Forget(connection);
+        --state_->running;  // the server is not touched after this
+      }).detach();
+    } catch (const std::system_error&) {  // no thread to be had
+      Forget(connection);
+      --state_->running;
+      RefuseBusy(*connection);
+    }
   }
 }
 
@@ -157,58 +188,121 @@ void HttpServer::Stop() {
   state_->acceptor.close(ignored);
 }
 
-void HttpServer::Serve(void* opaque) {
-  tcp::socket& socket = *static_cast<tcp::socket*>(opaque);
-  SetReceiveTimeout(socket);
-  beast::flat_buffer buffer;
-  for (;;) {
-    http::request_parser<http::string_body> parser;
-    parser.header_limit(kMaxHeader);
-    parser.body_limit(maxBody_);
-    beast::error_code error;
-    http::read(socket, buffer, parser, error);
-    if (error == http::error::body_limit) {
-      WriteResponse(socket, Refusal(413, "corpo grande demais"), false);
-      break;
+bool HttpServer::Admit(const std::shared_ptr<HttpConnection>& connection) {
+  const std::lock_guard<std::mutex> lock(state_->mutex);
+  auto& open = state_->connections;
+  if (static_cast<int>(open.size()) >= limits_.maxConnections) {
+    // The oldest connection that waits for a request does nothing for anyone: it makes room.
+    auto oldest = open.end();
+    for (auto it = open.begin(); it != open.end(); ++it) {
+      if (!(*it)->Waiting()) continue;
+      if (oldest == open.end() || (*it)->WaitingSince() < (*oldest)->WaitingSince()) oldest = it;
     }
-    if (error == http::error::end_of_stream || error == asio::error::connection_reset ||
-        error == asio::error::eof || error == asio::error::would_block ||
-        error == asio::error::timed_out) {
-      break;
-    }
-    if (error) {  // not HTTP, or headers beyond the limit
-      WriteResponse(socket, Refusal(400, "pedido HTTP malformado"), false);
-      break;
-    }
-    const auto& message = parser.get();
-    HttpRequest request;
-    request.method = std::string(message.method_string());
-    for (const auto& field : message) {
-      request.headers[Lowercase(std::string(field.name_string()))] = std::string(field.value());
-    }
-    request.body = message.body();
-    HttpResponse response;
-    if (!ParseTarget(std::string(message.target()), request)) {
-      response = Refusal(400, "endereço malformado");
-    } else {
-      try {
-        response = handler_(request);
-      } catch (const std::exception&) {
-        response = Refusal(500, "erro interno");
-      }
-    }
-    if (response.stream) {
-      if (WriteAll(socket, StreamHead(response))) {
-        response.stream([&socket](const std::string& chunk) { return WriteAll(socket, chunk); },
-                        [&socket] { return ClientClosed(socket); });
-      }
-      break;
-    }
-    const bool keepAlive = message.keep_alive() && response.status < 400;
-    if (!WriteResponse(socket, response, keepAlive) || !keepAlive) break;
+    if (oldest == open.end()) return false;
+    (*oldest)->Evict();
+    open.erase(oldest);
   }
-  beast::error_code ignored;
-  socket.shutdown(tcp::socket::shutdown_both, ignored);
+  open.push_back(connection);
+  return true;
+}
+
+void HttpServer::Forget(const std::shared_ptr<HttpConnection>& connection) {
+  const std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->connections.remove(connection);
+}
+
+HttpResponse HttpServer::Refusal(int status, const std::string& text,
+                                 const HttpRequest& request) const {
+  HttpResponse response;
+  response.status = status;
+  // The text may quote the client's bytes (a header's value): escaped, and replaced where they
+  // are not UTF-8.
+  response.body =
+      nlohmann::json{{"erro", text}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  if (decorate_) decorate_(request, response);
+  return response;
+}
+
+void HttpServer::Serve(HttpConnection& connection) {
+  bool first = true;
+  while (ServeOne(connection, first)) first = false;
+  connection.Close();
+}
+
+bool HttpServer::ServeOne(HttpConnection& connection, bool first) {
+  connection.SetWaiting(true);
+  // A new connection's head is due a few seconds after connecting; a kept-alive one may wait
+  // longer for its next request, whose head is then due as soon.
+  if (!first && !connection.AwaitRequest(seconds(limits_.idleSeconds))) return false;
+  const seconds patience(limits_.headSeconds);
+  HttpConnection::RequestParser parser;
+  parser.header_limit(kMaxHeader);
+  parser.body_limit(maxBody_);
+  beast::error_code error = connection.ReadHead(parser, HttpConnection::Clock::now() + patience);
+  connection.SetWaiting(false);
+  HttpRequest request;
+  std::string repeated;
+  const bool single = CopyHeaders(parser.get(), request, repeated);
+  if (error == http::error::body_limit) {
+    WriteResponse(connection, Refusal(413, "corpo grande demais", request), false, patience);
+    return false;
+  }
+  if (error) {
+    if (IsMalformed(error)) {
+      WriteResponse(connection, Refusal(400, "pedido HTTP malformado", {}), false, patience);
+    }
+    return false;
+  }
+  if (!single) {
+    WriteResponse(connection, Refusal(400, "cabeçalho repetido: " + repeated, {}), false, patience);
+    return false;
+  }
+  const std::string coding = Lowercase(Trimmed(request.Header("transfer-encoding")));
+  if (!coding.empty() && coding != "chunked") {
+    WriteResponse(connection, Refusal(501, "Transfer-Encoding não suportado: " + coding, request),
+                  false, patience);
+    return false;
+  }
+  error = connection.ReadBody(parser, HttpConnection::Clock::now() + patience);
+  if (error == http::error::body_limit) {
+    WriteResponse(connection, Refusal(413, "corpo grande demais", request), false, patience);
+    return false;
+  }
+  if (error) {
+    if (IsMalformed(error)) {
+      WriteResponse(connection, Refusal(400, "pedido HTTP malformado", {}), false, patience);
+    }
+    return false;
+  }
+  const auto& message = parser.get();
+  request.method = std::string(message.method_string());
+  request.body = message.body();
+  if (!ParseTarget(std::string(message.target()), request)) {
+    WriteResponse(connection, Refusal(400, "endereço malformado", request), false, patience);
+    return false;
+  }
+  return Answer(connection, request, message.keep_alive());
+}
+
+bool HttpServer::Answer(HttpConnection& connection, HttpRequest& request, bool keepAlive) {
+  const seconds patience(limits_.writeSeconds);
+  request.clientGone = [&connection] { return connection.ClientGone(); };
+  HttpResponse response;
+  try {
+    response = handler_(request);
+  } catch (const std::exception&) {
+    response = Refusal(500, "erro interno", request);
+  }
+  if (response.stream) {
+    if (connection.Write(StreamHead(response), patience)) {
+      response.stream([&connection, patience](
+                          const std::string& chunk) { return connection.Write(chunk, patience); },
+                      [&connection] { return connection.StreamClientGone(); });
+    }
+    return false;
+  }
+  keepAlive = keepAlive && response.status < 400;
+  return WriteResponse(connection, response, keepAlive, patience) && keepAlive;
 }
 
 }  // namespace trv::service

@@ -10,17 +10,36 @@
 
 namespace trv::service {
 
+class HttpConnection;
+
+// How long the server waits on a client, and for how many.
+struct HttpLimits {
+  // A request's head must arrive within this of connecting (or of its first byte on a kept-alive
+  // connection), and its body within this again.
+  int headSeconds = 10;
+  // A kept-alive connection waits this long for the next request.
+  int idleSeconds = 30;
+  // A client must take an answer (or an event) within this.
+  int writeSeconds = 30;
+  // Connections served at once. Beyond it the oldest one still waiting for a request is closed
+  // for the newcomer; when every one is busy, the newcomer is answered 503 with Retry-After.
+  int maxConnections = 256;
+};
+
 // A small HTTP/1.1 server on Boost.Beast: one thread per connection (a shop's few pages), each
 // request handed to the handler. A request whose headers or body exceed the limits, or that is
 // not HTTP at all, is answered 400 or 413 and the connection closed, unread beyond the limit.
-// A connection that sends nothing for a while is closed. An event stream keeps its connection.
+// Every wait on a client has a deadline (HttpLimits). An event stream keeps its connection.
 // Connection threads are detached and use the server and its handler: a program ends while it
 // serves (as travinel servir does) rather than destroying the server under them.
 class HttpServer {
  public:
   using Handler = std::function<HttpResponse(const HttpRequest&)>;
+  // Adds to an answer the server gives by itself (a body too large, a malformed target) what the
+  // service adds to its own answers for that request, such as CORS headers.
+  using Decorator = std::function<void(const HttpRequest&, HttpResponse&)>;
 
-  HttpServer(Handler handler, size_t maxBody);
+  HttpServer(Handler handler, Decorator decorate, size_t maxBody, HttpLimits limits = {});
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
@@ -33,17 +52,27 @@ class HttpServer {
   void Run();
   void Stop();
 
-  // Connections open now.
-  int Connections() const { return connections_; }
+  // Connection threads running now; the server may be destroyed once there are none.
+  int Connections() const;
 
  private:
   struct State;
-  void Serve(void* socket);
+  // Takes the connection among those served, making room at the cap; false when there is none.
+  bool Admit(const std::shared_ptr<HttpConnection>& connection);
+  void Forget(const std::shared_ptr<HttpConnection>& connection);
+  void Serve(HttpConnection& connection);
+  // Reads and serves one request; false when the connection must end.
+  bool ServeOne(HttpConnection& connection, bool first);
+  // Hands the request to the handler and writes the answer; false when the connection must end.
+  bool Answer(HttpConnection& connection, HttpRequest& request, bool keepAlive);
+  // An answer the server gives by itself, decorated as the service's own.
+  HttpResponse Refusal(int status, const std::string& text, const HttpRequest& request) const;
 
   Handler handler_;
+  Decorator decorate_;
   size_t maxBody_;
+  HttpLimits limits_;
   std::unique_ptr<State> state_;
-  std::atomic<int> connections_{0};
 };
 
 }  // namespace trv::service

@@ -4,6 +4,8 @@
 #include <nlohmann/json.hpp>
 
 #include "OptionValues.h"
+#include "serial/CommPort.h"
+#include "serial/SerialPortList.h"
 
 namespace trv::service {
 namespace {
@@ -125,6 +127,17 @@ bool ScaleRequest::FromQuery(const std::map<std::string, std::string>& query,
 
 std::string ScaleRequest::PortName(const FormSettings& settings) {
   return settings.portPath.empty() ? std::to_string(settings.porta) : settings.portPath;
+}
+
+bool ScaleRequest::PinSerialDevice(FormSettings& settings) {
+  if (settings.portPath.empty() && settings.porta < 1) return false;
+  const std::string name =
+      settings.portPath.empty() ? NumberedPortPath(settings.porta - 1) : settings.portPath;
+  std::string device;
+  if (!ResolveSerialDevice(name, device)) return false;
+  settings.portPath = device;
+  settings.porta = -1;
+  return true;
 }
 
 }  // namespace trv::service

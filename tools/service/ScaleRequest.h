@@ -21,6 +21,10 @@ class ScaleRequest {
                         cli::FormSettings& settings, std::string& error);
   // The port as a page names it in the allowed list: the number, or the device path.
   static std::string PortName(const cli::FormSettings& settings);
+  // Replaces the port by the serial device it leads to (see ResolveSerialDevice), so that the
+  // form opens that device alone and never takes the name for a file; false, with the settings
+  // unchanged, when the port is no serial device. Nothing is opened or created to decide.
+  static bool PinSerialDevice(cli::FormSettings& settings);
 };
 
 }  // namespace trv::service

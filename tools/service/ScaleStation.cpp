@@ -1,22 +1,36 @@
 #include "ScaleStation.h"
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 
+#include "ReadingState.h"
 #include "WeighingSession.h"
 #include "control/FrmActivexForm.h"
 #include "control/HeadlessControls.h"
+#include "control/WeightText.h"
 #include "platform/Clock.h"
 #include "platform/TimerQueue.h"
 
 namespace trv::service {
 
+namespace {
+
+// Milliseconds before the first try to enable again a scale that listeners lost, and the most
+// between two tries.
+constexpr uint32_t kFirstRetryMs = 1000;
+constexpr uint32_t kLongestRetryMs = 30000;
+
+}  // namespace
+
 // The form and its timers, living on the station's thread only.
 class ScaleStation::Worker {
  public:
   explicit Worker(ScalePort port) : form_(nullptr, ui_.Controls(), std::move(port)) {
-    ui_.SetOnStatus([this](const std::string& text) { Broadcast(text); });
+    ui_.SetOnStatus([this](const std::string& text) { OnStatus(text); });
     ui_.SetOnBox([this](const HeadlessControls::Box& box) { lastBox_ = box.text; });
+    retry_.SetEnabled(false);
+    retry_.SetOnTimer([this](TTimer&) { Retry(); });
   }
   ~Worker() {
     ui_.SetOnStatus(nullptr);
@@ -29,16 +43,17 @@ class ScaleStation::Worker {
     const bool kept = !listeners_.empty() && form_.balanca().Ativo();
     lastBox_.reset();
     Reading reading;
-    if (!kept) {
-      cli::WeighingSession::Configure(form_, settings);
-      form_.SetUsrBal(1);
-    }
+    if (!kept) Enable(settings);
+    const bool enabled = form_.balanca().Ativo();
     // The form's own words for why the port could not be used.
-    if (!form_.balanca().Ativo()) reading.mensagem = LastStatus();
+    if (!enabled) reading.mensagem = LastStatus();
     // On a scale that could not be enabled, LerPeso reads 0, as the control's does.
+    readFailed_ = false;
     form_.LerPeso();
     reading.pesoLido = form_.PesoLido();
     reading.status = LastStatus();
+    reading.estado =
+        ReadingState::OfReading(enabled, readFailed_, form_.balanca().UltimoPesoLido());
     if (lastBox_) reading.mensagem = lastBox_;
     if (!kept && listeners_.empty()) Disable();
     return reading;
@@ -46,11 +61,14 @@ class ScaleStation::Worker {
 
   void Listen(int id, const cli::FormSettings& settings, Listener listener) {
     listeners_.emplace(id, std::move(listener));
-    if (listeners_.size() == 1 && !form_.balanca().Ativo()) {
-      cli::WeighingSession::Configure(form_, settings);
-      form_.SetUsrBal(1);
+    if (!form_.balanca().Ativo()) {
+      // The first listener, or one that finds the scale lost: enable it now.
+      retryMs_ = kFirstRetryMs;
+      retry_.SetEnabled(false);
+      Enable(settings);
     } else {
-      listeners_[id](StatusEvent{LastStatus(), form_.PesoLido()});
+      const std::string status = LastStatus();
+      listeners_[id](StatusEvent{status, form_.PesoLido(), ReadingState::OfStatus(status)});
     }
   }
 
@@ -62,22 +80,71 @@ class ScaleStation::Worker {
  private:
   std::string LastStatus() const { return form_.Controls().lmm.Caption(); }
 
-  void Broadcast(const std::string& text) {
-    const StatusEvent event{text, form_.PesoLido()};
+  void Enable(const cli::FormSettings& settings) {
+    settings_ = settings;
+    cli::WeighingSession::Configure(form_, settings);
+    form_.SetUsrBal(1);
+  }
+
+  void OnStatus(const std::string& text) {
+    const std::string estado = ReadingState::OfStatus(text);
+    if (estado == ReadingState::kReadError) readFailed_ = true;
+    Broadcast(StatusEvent{text, WeightOfStatus(estado), estado});
+    if (estado == ReadingState::kEnabling) retryMs_ = kFirstRetryMs;
+    const bool lost = estado == ReadingState::kDisabled || estado == ReadingState::kPortUnavailable;
+    if (lost && !listeners_.empty() && !disabling_) ScheduleRetry();
+  }
+
+  // A status about the scale's reading describes the weight (or code) the form shows beside it;
+  // the form stores a weight only after showing its status.
+  double WeightOfStatus(const std::string& estado) const {
+    for (const char* reading :
+         {ReadingState::kWeight, ReadingState::kEmpty, ReadingState::kUnstable,
+          ReadingState::kNegative, ReadingState::kOverload}) {
+      if (estado == reading) return WeightText::Parse(form_.Controls().txtPeso.Text());
+    }
+    return form_.PesoLido();
+  }
+
+  void Broadcast(const StatusEvent& event) {
     for (auto& [id, listener] : listeners_) listener(event);
   }
 
-  // Closes the port; the statuses of closing reach no one.
+  void ScheduleRetry() {
+    if (retry_.Enabled()) return;
+    Broadcast(StatusEvent{
+        "Balança Desativada; nova tentativa em " + std::to_string(retryMs_ / 1000) + " s",
+        form_.PesoLido(), ReadingState::kRetrying});
+    retry_.SetInterval(retryMs_);
+    retry_.SetEnabled(true);
+    retryMs_ = std::min(retryMs_ * 2, kLongestRetryMs);
+  }
+
+  void Retry() {
+    retry_.SetEnabled(false);
+    if (listeners_.empty() || form_.balanca().Ativo()) return;
+    Enable(settings_);
+  }
+
+  // Closes the port; the statuses of closing reach no one and bring no retry.
   void Disable() {
+    retry_.SetEnabled(false);
+    disabling_ = true;
     if (form_.UsrBal() != 0 || form_.balanca().Ativo()) form_.SetUsrBal(0);
+    disabling_ = false;
   }
 
   platform::TimerQueue timers_;
   platform::ScopedTimerService timerService_{timers_};
   HeadlessControls ui_;
   TFfrmActivexForm form_;
+  TTimer retry_{nullptr};
   std::map<int, Listener> listeners_;
+  cli::FormSettings settings_;          // those the scale was last enabled with
   std::optional<std::string> lastBox_;  // the text of the last box shown during a reading
+  bool readFailed_ = false;             // a reading error was shown since the reading began
+  bool disabling_ = false;
+  uint32_t retryMs_ = kFirstRetryMs;
 };
 
 ScaleStation::ScaleStation(PortFactory makePort) : makePort_(std::move(makePort)) {
@@ -137,10 +204,45 @@ void ScaleStation::RunOnStation(std::function<void(Worker&)> task) {
   done.get_future().get();
 }
 
-Reading ScaleStation::Read(const cli::FormSettings& settings) {
-  Reading reading;
-  RunOnStation([&](Worker& worker) { reading = worker.Read(settings); });
-  return reading;
+ScaleStation::ReadOutcome ScaleStation::Read(const cli::FormSettings& settings,
+                                             const ClientGone& gone, Reading& reading) {
+  std::list<WaitingReading>::iterator entry;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (waitingReadings_ >= kMaxWaitingReadings) DropAbandonedReadings();
+    if (waitingReadings_ >= kMaxWaitingReadings) return ReadOutcome::kQueueFull;
+    entry = waiting_.insert(waiting_.end(), WaitingReading{&gone});
+    ++waitingReadings_;
+  }
+  ReadOutcome outcome = ReadOutcome::kRead;
+  RunOnStation([&](Worker& worker) {
+    bool dropped = false;
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      dropped = entry->dropped;
+      if (!dropped) --waitingReadings_;
+      waiting_.erase(entry);
+    }
+    if (dropped || (gone && gone())) {
+      outcome = ReadOutcome::kClientGone;
+      return;
+    }
+    reading = worker.Read(settings);
+  });
+  return outcome;
+}
+
+void ScaleStation::DropAbandonedReadings() {
+  for (WaitingReading& waiting : waiting_) {
+    if (waiting.dropped || !*waiting.gone || !(*waiting.gone)()) continue;
+    waiting.dropped = true;
+    --waitingReadings_;
+  }
+}
+
+int ScaleStation::WaitingReadings() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return waitingReadings_;
 }
 
 int ScaleStation::Listen(const cli::FormSettings& settings, Listener listener) {

@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <list>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -10,29 +11,37 @@
 #include <thread>
 
 #include "CommandOptions.h"
+#include "HttpMessage.h"
 #include "scale/TrvBAL.h"
 
 namespace trv::service {
 
 // What one reading gave: the form's PesoLido and status line, and the text of the message box
 // it showed (or of the failure that kept the scale from being enabled), if any.
+// `estado` names the outcome (see ReadingState).
 struct Reading {
   double pesoLido = 0;
   std::string status;
   std::optional<std::string> mensagem;
+  std::string estado;
 };
 
-// One status the form showed while pages listen, with the weight it holds then.
+// One status the form showed while pages listen (or the station's own word that it will enable
+// the scale again), with the weight the status describes: the one the form shows beside a
+// weight or a code, the form's PesoLido beside any other status.
 struct StatusEvent {
   std::string status;
   double pesoLido = 0;
+  std::string estado;
 };
 
 // One serial port's weighing form, on a thread of its own that runs the form's timers. Every
 // request for the port is a task on that thread, so two pages never interleave on the line:
 // they are served one after the other. While at least one listener is registered the scale
 // stays enabled with the form's monitoring, and each status the form shows reaches every
-// listener; when the last one leaves, the scale is disabled and the port closed.
+// listener; when the last one leaves, the scale is disabled and the port closed. A scale that
+// ends up disabled while listeners remain (a reading error, a line that went away) is enabled
+// again after 1 s, then 2, 4, ... up to 30 s between tries, each announced to the listeners.
 class ScaleStation {
  public:
   using Listener = std::function<void(const StatusEvent&)>;
@@ -44,9 +53,20 @@ class ScaleStation {
   ScaleStation(const ScaleStation&) = delete;
   ScaleStation& operator=(const ScaleStation&) = delete;
 
+  enum class ReadOutcome {
+    kRead,        // the reading ran
+    kClientGone,  // its client had gone when its turn came: it did not run
+    kQueueFull,   // kMaxWaitingReadings were already waiting: it was not queued
+  };
+  // Readings that may wait for their turn on one port.
+  static constexpr int kMaxWaitingReadings = 8;
+
   // Enables the scale (unless listeners keep it enabled), reads once as the control's LerPeso
-  // does, and disables it again. Waits for the tasks queued before it.
-  Reading Read(const cli::FormSettings& settings);
+  // does, and disables it again. Waits for the tasks queued before it; when its turn comes, a
+  // reading whose client has gone (`gone`, which may be empty) is dropped unread.
+  ReadOutcome Read(const cli::FormSettings& settings, const ClientGone& gone, Reading& reading);
+  // Readings queued that have not started.
+  int WaitingReadings() const;
   // Registers a listener (called on the station's thread; it must not block). The first one
   // enables the scale with these settings; a later one gets the current status at once.
   int Listen(const cli::FormSettings& settings, Listener listener);
@@ -56,6 +76,13 @@ class ScaleStation {
 
  private:
   class Worker;
+  // A reading queued that has not started; dropped when its client was found gone meanwhile.
+  struct WaitingReading {
+    const ClientGone* gone;
+    bool dropped = false;
+  };
+  // Makes room in a full queue by dropping the readings whose clients have gone.
+  void DropAbandonedReadings();
   // Runs the task on the station's thread and waits for it.
   void RunOnStation(std::function<void(Worker&)> task);
   void Loop();
@@ -67,6 +94,8 @@ class ScaleStation {
   bool stopping_ = false;
   int nextId_ = 0;
   int listening_ = 0;
+  std::list<WaitingReading> waiting_;
+  int waitingReadings_ = 0;  // those in waiting_ not dropped
   std::thread thread_;
 };
 

@@ -190,6 +190,9 @@ int ServiceCommand::Run(const std::vector<std::string>& args, std::ostream& out,
 #endif
   WeightService service(settings);
   HttpServer server([&service](const HttpRequest& request) { return service.Handle(request); },
+                    [&service](const HttpRequest& request, HttpResponse& response) {
+                      service.AddCorsHeaders(request, response);
+                    },
                     WeightService::kMaxBody);
   if (!server.Listen(settings.address, settings.port, error)) {
     err << "travinel servir: " << error << std::endl;
@@ -232,8 +235,10 @@ is the client module for your own pages (see the README).
 API (JSON in UTF-8, names of the control's properties):
   POST /v1/ler       {"Porta": 1 or "/dev/ttyUSB0", "Mod_Bal": 1-7, "Vel_Bal", "Bit_Bal",
                      "Par_Bal", "Stp_Bal", "Hnd_Bal", "Uni_Bal", "Dec_Bal"}
-                     -> {"PesoLido": 1234, "status": "...", "mensagem": null or "..."}
-  GET  /v1/eventos?Porta=...&Mod_Bal=...   Server-Sent Events {"status", "PesoLido"}
+                     -> {"PesoLido": 1234, "status": "...", "mensagem": null or "...",
+                         "ok": true only for a weight, "estado": "peso", "sem_resposta", ...}
+  GET  /v1/eventos?Porta=...&Mod_Bal=...   Server-Sent Events
+                     {"status", "PesoLido", "ok", "estado"}
   GET  /v1/portas    the serial ports of this machine
 )";
 }

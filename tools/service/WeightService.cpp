@@ -1,10 +1,12 @@
 #include "WeightService.h"
 
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <nlohmann/json.hpp>
 
+#include "ReadingState.h"
 #include "ScaleRequest.h"
 #include "ServiceAssets.h"
 #include "serial/SerialPortList.h"
@@ -22,6 +24,15 @@ constexpr size_t kMaxPendingEvents = 64;
 std::string Dump(const json& value) {
   // Texts from the system (an error's description) may not be valid UTF-8: replaced, not thrown.
   return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+// A weight as the README shows it: 1234, not 1234.0 (fractions of a kilogram stay as they are).
+json Weight(double value) {
+  constexpr double kExactIntegers = 9007199254740992.0;  // 2^53
+  if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < kExactIntegers) {
+    return json(static_cast<int64_t>(value));
+  }
+  return json(value);
 }
 
 HttpResponse Json(int status, const json& value) {
@@ -92,6 +103,14 @@ HttpResponse WeightService::Handle(const HttpRequest& request) {
   return response;
 }
 
+void WeightService::AddCorsHeaders(const HttpRequest& request, HttpResponse& response) const {
+  const std::string origin = request.Header("origin");
+  if (origin.empty() || !guard_.OriginAllowed(origin)) return;
+  for (auto& header : guard_.CorsHeaders(origin, request.method == "OPTIONS")) {
+    response.headers.push_back(header);
+  }
+}
+
 HttpResponse WeightService::Route(const HttpRequest& request) {
   struct Route {
     const char* method;
@@ -122,10 +141,25 @@ HttpResponse WeightService::Read(const HttpRequest& request) {
   HttpResponse refusal;
   const std::shared_ptr<ScaleStation> station = AllowedStation(settings, refusal);
   if (!station) return refusal;
-  const Reading reading = station->Read(settings);
-  return Json(200, json{{"PesoLido", reading.pesoLido},
+  Reading reading;
+  switch (station->Read(settings, request.clientGone, reading)) {
+    case ScaleStation::ReadOutcome::kQueueFull: {
+      HttpResponse busy = Error(503, "leituras demais esperando pela porta " +
+                                         ScaleRequest::PortName(settings) + "; tente de novo");
+      busy.headers.emplace_back("Retry-After", "2");
+      return busy;
+    }
+    case ScaleStation::ReadOutcome::kClientGone:
+      // Nobody reads this answer; it says what happened all the same.
+      return Error(503, "leitura descartada: o cliente foi embora antes da vez dela");
+    case ScaleStation::ReadOutcome::kRead:
+      break;
+  }
+  return Json(200, json{{"PesoLido", Weight(reading.pesoLido)},
                         {"status", reading.status},
-                        {"mensagem", reading.mensagem ? json(*reading.mensagem) : json(nullptr)}});
+                        {"mensagem", reading.mensagem ? json(*reading.mensagem) : json(nullptr)},
+                        {"ok", ReadingState::IsWeight(reading.estado)},
+                        {"estado", reading.estado}});
 }
 
 HttpResponse WeightService::Events(const HttpRequest& request) {
@@ -140,7 +174,10 @@ HttpResponse WeightService::Events(const HttpRequest& request) {
   response.stream = [station, settings](const StreamWriter& write, const ClientGone& gone) {
     auto mailbox = std::make_shared<Mailbox>();
     const int id = station->Listen(settings, [mailbox](const StatusEvent& event) {
-      mailbox->Push(Dump(json{{"status", event.status}, {"PesoLido", event.pesoLido}}));
+      mailbox->Push(Dump(json{{"status", event.status},
+                              {"PesoLido", Weight(event.pesoLido)},
+                              {"ok", ReadingState::IsWeight(event.estado)},
+                              {"estado", event.estado}}));
     });
     std::string event;
     int quietSeconds = 0;
@@ -171,14 +208,20 @@ HttpResponse WeightService::Ports() {
   return Json(200, ports);
 }
 
-std::shared_ptr<ScaleStation> WeightService::AllowedStation(const cli::FormSettings& settings,
+std::shared_ptr<ScaleStation> WeightService::AllowedStation(cli::FormSettings& settings,
                                                             HttpResponse& refusal) {
   const std::string port = ScaleRequest::PortName(settings);
   if (!guard_.PortAllowed(port)) {
     refusal = Error(403, "Porta não permitida: " + port);
     return nullptr;
   }
-  std::shared_ptr<ScaleStation> station = StationFor(port);
+  // A page names a port; only a serial device may be opened under that name (the form would
+  // take any other name for a file to write).
+  if (!ScaleRequest::PinSerialDevice(settings)) {
+    refusal = Error(400, port + " não é uma porta serial");
+    return nullptr;
+  }
+  std::shared_ptr<ScaleStation> station = StationFor(ScaleRequest::PortName(settings));
   if (!station) refusal = Error(503, "portas demais em uso; tente de novo");
   return station;
 }

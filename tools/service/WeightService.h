@@ -25,6 +25,8 @@ class WeightService {
                          ScaleStation::PortFactory makePort = nullptr);
 
   HttpResponse Handle(const HttpRequest& request);
+  // The CORS headers of an answer to the request, for an origin on the list (none otherwise).
+  void AddCorsHeaders(const HttpRequest& request, HttpResponse& response) const;
 
   // The largest body read; a longer one is refused unread.
   static constexpr size_t kMaxBody = 16 * 1024;
@@ -38,10 +40,10 @@ class WeightService {
   HttpResponse Read(const HttpRequest& request);
   HttpResponse Events(const HttpRequest& request);
   HttpResponse Ports();
-  // The station of the port the settings name; null, with the answer to give, when the port is
-  // not on the allowed list or no station can be had.
-  std::shared_ptr<ScaleStation> AllowedStation(const cli::FormSettings& settings,
-                                               HttpResponse& refusal);
+  // The station of the port the settings name, with the port pinned to its serial device; null,
+  // with the answer to give, when the port is not on the allowed list, is no serial port, or no
+  // station can be had.
+  std::shared_ptr<ScaleStation> AllowedStation(cli::FormSettings& settings, HttpResponse& refusal);
   std::shared_ptr<ScaleStation> StationFor(const std::string& port);
 
   RequestGuard guard_;

@@ -4,15 +4,59 @@
 //   import { Travinel } from "http://127.0.0.1:8470/travinel.js";
 //   const balanca = new Travinel();          // the service at http://127.0.0.1:8470
 //   balanca.Porta = 1; balanca.Mod_Bal = 1;   // as the control's properties
-//   await balanca.LerPeso();                  // one reading, as the control's LerPeso
-//   console.log(balanca.PesoLido);
-//   balanca.onstatus = (status, peso) => ...; // every status the form shows
+//   try {
+//     await balanca.LerPeso();                // one reading, as the control's LerPeso
+//     console.log(balanca.PesoLido);          // a weight: LerPeso rejects for anything else
+//   } catch (erro) {
+//     console.log(erro.message, erro.estado); // "sem_resposta", "instavel", ...
+//   }
+//   balanca.onstatus = (status, peso, evento) => ...; // every status the form shows; the
+//                                             // weight is one only when evento.ok is true
 //   balanca.Usr_Bal = 1;                      // listen (the scale stays enabled); 0 stops
 //
-// A page of another origin must be on the service's list (travinel servir --origem URL).
+// A page of another origin must be on the service's list (travinel servir --origem URL). When
+// the service cannot be reached, the Error says why, with `causa`:
+//   "rede_local_bloqueada"  the browser refused this page access to the local network (Chrome
+//                           and Edge ask the user first; IT can allow the site by policy);
+//   "servico_indisponivel"  nothing answers: the service is not running on this computer.
 
 const FIELDS = ["Porta", "Mod_Bal", "Vel_Bal", "Bit_Bal", "Par_Bal", "Stp_Bal", "Hnd_Bal",
                 "Uni_Bal", "Dec_Bal"];
+
+// The names Chrome and Edge give the permission to reach this computer from a page.
+const PERMISSOES_DE_REDE_LOCAL = ["loopback-network", "local-network-access"];
+
+// "denied", "granted", "prompt", or null when the browser knows no such permission.
+async function permissaoDeRedeLocal() {
+  if (!navigator.permissions || !navigator.permissions.query) return null;
+  for (const nome of PERMISSOES_DE_REDE_LOCAL) {
+    try {
+      return (await navigator.permissions.query({ name: nome })).state;
+    } catch (erro) {
+      // Not a name this browser knows: try the next one.
+    }
+  }
+  return null;
+}
+
+// The Error for a service that could not be reached: refused by the browser, or not running.
+export async function explicarFalhaDeConexao(servico) {
+  const permissao = await permissaoDeRedeLocal();
+  if (permissao === "denied") {
+    const erro = new Error(
+      "O navegador bloqueou o acesso desta página à balança (rede local, " + servico + "). " +
+      "Permita o \"Acesso à rede local\" para este site nas configurações do site (o ícone à " +
+      "esquerda do endereço) e recarregue a página, ou peça ao TI da loja que inclua o site na " +
+      "política LoopbackNetworkAllowedForUrls do Chrome ou do Edge.");
+    erro.causa = "rede_local_bloqueada";
+    return erro;
+  }
+  const erro = new Error(
+    "O serviço da balança não responde em " + servico + ". Verifique se o Travinel " +
+    "(travinel servir) está instalado e em execução neste computador e tente de novo.");
+  erro.causa = "servico_indisponivel";
+  return erro;
+}
 
 export class Travinel {
   constructor(servico = "http://127.0.0.1:8470") {
@@ -30,6 +74,8 @@ export class Travinel {
     this.status = "";
     // The text of the message box the form showed at the last reading, or null.
     this.mensagem = null;
+    // What the last reading or event gave: "peso", "vazia", "instavel", ... (see the README).
+    this.estado = null;
     this.onstatus = null;
     this._usr = 0;
     this._eventos = null;
@@ -45,17 +91,36 @@ export class Travinel {
     if (this._usr === 1) this._ouvirEventos();
   }
 
+  // Resolves with the weight; rejects with an Error whose `estado` says what the scale gave
+  // instead ("sem_resposta", "instavel", "porta_indisponivel", ...), or whose `causa` says why
+  // the service could not be reached.
   async LerPeso() {
-    const resposta = await fetch(`${this.servico}/v1/ler`, {
-      method: "POST",
-      headers: { "Content-Type": "application/json" },
-      body: JSON.stringify(this._configuracao()),
-    });
+    let resposta;
+    try {
+      resposta = await fetch(`${this.servico}/v1/ler`, {
+        method: "POST",
+        headers: { "Content-Type": "application/json" },
+        body: JSON.stringify(this._configuracao()),
+      });
+    } catch (falha) {
+      throw await explicarFalhaDeConexao(this.servico);
+    }
     const corpo = await resposta.json();
-    if (!resposta.ok) throw new Error(corpo.erro || `HTTP ${resposta.status}`);
+    if (!resposta.ok) {
+      const erro = new Error(corpo.erro || `HTTP ${resposta.status}`);
+      erro.httpStatus = resposta.status;
+      throw erro;
+    }
     this.PesoLido = corpo.PesoLido;
     this.mensagem = corpo.mensagem;
-    this._mostrar(corpo.status);
+    this.estado = corpo.estado;
+    this._mostrar(corpo);
+    if (!corpo.ok) {
+      const erro = new Error(corpo.mensagem || corpo.status);
+      erro.estado = corpo.estado;
+      erro.resposta = corpo;
+      throw erro;
+    }
     return this.PesoLido;
   }
 
@@ -67,18 +132,23 @@ export class Travinel {
 
   _ouvirEventos() {
     const consulta = new URLSearchParams(this._configuracao());
-    this._eventos = new EventSource(`${this.servico}/v1/eventos?${consulta}`);
-    this._eventos.onmessage = (mensagem) => {
+    const eventos = new EventSource(`${this.servico}/v1/eventos?${consulta}`);
+    this._eventos = eventos;
+    eventos.onmessage = (mensagem) => {
       const evento = JSON.parse(mensagem.data);
       this.PesoLido = evento.PesoLido;
-      this._mostrar(evento.status);
+      this.estado = evento.estado;
+      this._mostrar(evento);
     };
-    // A refusal (this page's origin is not on the service's list) or no service at all: the
-    // browser gives up on the stream; a dropped connection it retries by itself.
-    this._eventos.onerror = () => {
-      if (this._eventos && this._eventos.readyState === EventSource.CLOSED) {
-        this._mostrar("Serviço da balança indisponível em " + this.servico);
-      }
+    // A refusal (this page's origin is not on the service's list, a port that is no serial
+    // port), the browser's own refusal, or no service at all: the browser gives up on the
+    // stream; a dropped connection it retries by itself.
+    eventos.onerror = async () => {
+      if (eventos.readyState !== EventSource.CLOSED || this._eventos !== eventos) return;
+      const erro = await explicarFalhaDeConexao(this.servico);
+      if (this._eventos !== eventos) return;
+      this._mostrar({ status: erro.message, PesoLido: this.PesoLido, ok: false,
+                      estado: null, causa: erro.causa });
     };
   }
 
@@ -87,9 +157,9 @@ export class Travinel {
     this._eventos = null;
   }
 
-  _mostrar(status) {
-    this.status = status;
-    if (typeof this.onstatus === "function") this.onstatus(status, this.PesoLido);
+  _mostrar(evento) {
+    this.status = evento.status;
+    if (typeof this.onstatus === "function") this.onstatus(evento.status, this.PesoLido, evento);
   }
 }
 
