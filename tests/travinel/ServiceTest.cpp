@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <atomic>
 #include <condition_variable>
 #include <filesystem>
@@ -185,6 +187,46 @@ TEST(WeightService, RefusesStrangersBeforeAnythingElse) {
     privateNetwork = privateNetwork || (name == "Access-Control-Allow-Private-Network");
   }
   EXPECT_TRUE(privateNetwork);
+}
+
+// What monitoring asks, and what the log keeps of strangers: one line each, with what they sent
+// made harmless.
+TEST(WeightService, AnswersMonitoringAndLogsEveryRefusal) {
+  const fs::path folder = fs::temp_directory_path() / "travinel-log-do-servico";
+  fs::remove_all(folder);
+  {
+    ServiceLog log(folder);
+    WeightService service(ShopSettings(), nullptr, &log);
+    const HttpResponse health = service.Handle(LocalRequest("GET", "/v1/saude"));
+    EXPECT_EQ(health.status, 200);
+    const auto answer = nlohmann::json::parse(health.body);
+    EXPECT_EQ(answer["versao"], TRAVINEL_VERSION);
+    EXPECT_GE(answer["ativoHaSegundos"].get<int>(), 0);
+    EXPECT_TRUE(answer["portasEmUso"].is_array());
+    EXPECT_EQ(nlohmann::json::parse(service.Handle(LocalRequest("GET", "/v1/versao")).body),
+              nlohmann::json({{"versao", TRAVINEL_VERSION}}));
+
+    HttpRequest stranger = LocalRequest("POST", "/v1/ler", "{}");
+    stranger.headers["origin"] = "https://evil.io\r\n2026-01-01T00:00:00Z iniciado";
+    EXPECT_EQ(service.Handle(stranger).status, 403);
+    HttpRequest rebinding = LocalRequest("GET", "/v1/saude");
+    rebinding.headers["host"] = "rebind.atacante.exemplo:8470";
+    EXPECT_EQ(service.Handle(rebinding).status, 403);
+    EXPECT_EQ(service.Handle(LocalRequest("GET", "/v1/eventos?Porta=2&Mod_Bal=1")).status, 403);
+  }
+  const std::string text = FileText(folder / "servir.log");
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 3u) << text;
+  EXPECT_NE(lines[0].find("recusado (403): Origem não permitida"), std::string::npos) << lines[0];
+  EXPECT_NE(lines[0].find("origem \"https://evil.io  2026-01-01T00:00:00Z iniciado\""),
+            std::string::npos)
+      << lines[0];
+  EXPECT_NE(lines[1].find("Host não permitido"), std::string::npos) << lines[1];
+  EXPECT_NE(lines[1].find("host \"rebind.atacante.exemplo:8470\""), std::string::npos);
+  EXPECT_NE(lines[2].find("Porta não permitida: 2"), std::string::npos) << lines[2];
+  fs::remove_all(folder);
 }
 
 // A page names the port; whatever it names that is not a serial device is refused before

@@ -1,8 +1,11 @@
 #include "ServiceCommand.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
@@ -10,10 +13,14 @@
 #include "ExitCodes.h"
 #include "HttpServer.h"
 #include "OptionValues.h"
+#include "ServiceFolders.h"
+#include "ServiceLog.h"
 #include "WeightService.h"
 #include "control/SitePolicy.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "WindowsServiceHost.h"
+#else
 #include <pthread.h>
 #include <unistd.h>
 
@@ -54,7 +61,30 @@ std::string NotASitePattern(const std::string& where, const std::string& value) 
          "' não é uma origem como https://loja.exemplo:8443 ou https://*.loja.exemplo";
 }
 
-// {"origens": ["https://loja.exemplo"], "portasPermitidas": ["1", "/dev/ttyUSB0"]}
+// A list of texts of the configuration file into `into`; false with the reason when it is none.
+bool ReadList(const nlohmann::json& list, const std::string& name, std::vector<std::string>& into,
+              std::string& error) {
+  if (!list.is_array()) {
+    error = "--config: " + name + " deve ser uma lista de textos";
+    return false;
+  }
+  for (const auto& item : list) {
+    if (!item.is_string()) {
+      error = "--config: " + name + " deve ser uma lista de textos";
+      return false;
+    }
+    const std::string value = item.get<std::string>();
+    if (name == "origens" && !SitePolicy::IsPattern(value)) {
+      error = NotASitePattern("--config", value);
+      return false;
+    }
+    into.push_back(value);
+  }
+  return true;
+}
+
+// {"origens": ["https://*.loja.exemplo"], "portasPermitidas": ["1", "/dev/ttyUSB0"],
+//  "escuta": "127.0.0.1:8470"}, every field optional.
 bool ReadConfig(const std::string& path, ServiceSettings& settings, std::string& error) {
   std::ifstream file(path);
   if (!file) {
@@ -66,26 +96,35 @@ bool ReadConfig(const std::string& path, ServiceSettings& settings, std::string&
     error = "--config: " + path + " não é um objeto JSON";
     return false;
   }
-  for (const auto& [name, list] : json.items()) {
-    auto& target = name == "origens" ? settings.origins : settings.allowedPorts;
-    if ((name != "origens" && name != "portasPermitidas") || !list.is_array()) {
-      error = "--config: campo desconhecido ou não é uma lista: " + name;
+  for (const auto& [name, value] : json.items()) {
+    if (name == "origens" || name == "portasPermitidas") {
+      auto& target = name == "origens" ? settings.origins : settings.allowedPorts;
+      if (!ReadList(value, name, target, error)) return false;
+    } else if (name == "escuta") {
+      if (!value.is_string() || !ParseListen(value.get<std::string>(), settings)) {
+        error = "--config: escuta deve ser ENDEREÇO:PORTA (como 127.0.0.1:8470)";
+        return false;
+      }
+    } else {
+      error = "--config: campo desconhecido: " + name;
       return false;
-    }
-    for (const auto& item : list) {
-      if (!item.is_string()) {
-        error = "--config: " + name + " deve ser uma lista de textos";
-        return false;
-      }
-      const std::string value = item.get<std::string>();
-      if (name == "origens" && !SitePolicy::IsPattern(value)) {
-        error = NotASitePattern("--config", value);
-        return false;
-      }
-      target.push_back(value);
     }
   }
   return true;
+}
+
+// The configuration travinel configurar writes, read when no --config is given:
+// /etc/travinel/servir.json, %ProgramData%\Travinel\servir.json on Windows, or the file that
+// TRAVINEL_CONFIG names.
+std::string DefaultConfigPath() {
+  if (const char* chosen = std::getenv("TRAVINEL_CONFIG"); chosen != nullptr && *chosen != 0) {
+    return chosen;
+  }
+  return (ServiceFolders::Configuration() / "servir.json").string();
+}
+
+bool NamesAConfig(const std::vector<std::string>& args) {
+  return std::find(args.begin(), args.end(), "--config") != args.end();
 }
 
 #ifdef _WIN32
@@ -132,6 +171,15 @@ bool ServiceCommand::Parse(const std::vector<std::string>& args, ServiceSettings
       settings.allowNetwork = true;
       continue;
     }
+    if (name == "--servico") {
+#ifdef _WIN32
+      settings.windowsService = true;
+      continue;
+#else
+      error = "--servico existe só no Windows; no Linux o systemd roda travinel-servir.service";
+      return false;
+#endif
+    }
     if (i + 1 >= args.size()) {
       error = name.rfind("--", 0) == 0 ? name + " precisa de um valor"
                                        : "argumento inesperado: " + name;
@@ -158,6 +206,7 @@ bool ServiceCommand::Parse(const std::vector<std::string>& args, ServiceSettings
       }
     } else if (name == "--config") {
       if (!ReadConfig(value, settings, error)) return false;
+
     } else {
       error = "opção desconhecida: " + name;
       return false;
@@ -172,11 +221,54 @@ bool ServiceCommand::Parse(const std::vector<std::string>& args, ServiceSettings
   return true;
 }
 
+namespace {
+
+// Serves until waitForStop returns (or the time runs out), recording the start and the stop.
+// Answers the exit code; the connections' threads may still run when it returns.
+int Serve(const ServiceSettings& settings, ServiceLog& log,
+          const std::function<void()>& waitForStop, std::ostream& out, std::ostream& err) {
+  WeightService service(settings, nullptr, &log);
+  HttpServer server([&service](const HttpRequest& request) { return service.Handle(request); },
+                    [&service](const HttpRequest& request, HttpResponse& response) {
+                      service.AddCorsHeaders(request, response);
+                    },
+                    WeightService::kMaxBody);
+  std::string error;
+  if (!server.Listen(settings.address, settings.port, error)) {
+    err << "travinel servir: " << error << std::endl;
+    log.Write("não iniciado: " + error);
+    return cli::kExitPortFailure;
+  }
+  const std::string host = settings.address.find(':') != std::string::npos
+                               ? "[" + settings.address + "]"
+                               : settings.address;
+  const std::string address = "http://" + host + ":" + std::to_string(settings.port) + "/";
+  out << "travinel servir: escutando em " << address << " (Ctrl-C para parar)" << std::endl;
+  log.Write("iniciado, versão " TRAVINEL_VERSION ", em " + address +
+            "; origens permitidas: " + std::to_string(settings.origins.size()));
+  std::thread accepting([&server] { server.Run(); });
+  waitForStop();
+  log.Write("parado");
+  out << "travinel servir: parado" << std::endl;
+  // Pages still listening hold threads in the middle of their streams: the process ends right
+  // after this, and the system closes the ports and connections with it.
+  accepting.detach();
+  return cli::kExitOk;
+}
+
+}  // namespace
+
 int ServiceCommand::Run(const std::vector<std::string>& args, std::ostream& out,
                         std::ostream& err) {
   ServiceSettings settings;
   bool help = false;
   std::string error;
+  const std::string defaultConfig = DefaultConfigPath();
+  if (!NamesAConfig(args) && std::ifstream(defaultConfig) &&
+      !ReadConfig(defaultConfig, settings, error)) {
+    err << "travinel servir: " << error << std::endl;
+    return cli::kExitUsage;
+  }
   if (!Parse(args, settings, help, error)) {
     err << "travinel servir: " << error << std::endl;
     return cli::kExitUsage;
@@ -185,34 +277,28 @@ int ServiceCommand::Run(const std::vector<std::string>& args, std::ostream& out,
     out << Usage();
     return cli::kExitOk;
   }
-#ifndef _WIN32
-  const sigset_t stopSignals = BlockStopSignals();
-#endif
-  WeightService service(settings);
-  HttpServer server([&service](const HttpRequest& request) { return service.Handle(request); },
-                    [&service](const HttpRequest& request, HttpResponse& response) {
-                      service.AddCorsHeaders(request, response);
-                    },
-                    WeightService::kMaxBody);
-  if (!server.Listen(settings.address, settings.port, error)) {
-    err << "travinel servir: " << error << std::endl;
-    return cli::kExitPortFailure;
-  }
-  const std::string host = settings.address.find(':') != std::string::npos
-                               ? "[" + settings.address + "]"
-                               : settings.address;
-  out << "travinel servir: escutando em http://" << host << ":" << settings.port
-      << "/ (Ctrl-C para parar)" << std::endl;
-  std::thread accepting([&server] { server.Run(); });
 #ifdef _WIN32
-  WaitForStop(settings.durationSeconds);
+  int code = cli::kExitOk;
+  if (settings.windowsService) {
+    // Under the service manager: no console, the lines go to the rotating log file.
+    ServiceLog log(ServiceFolders::Logs());
+    code = RunAsWindowsService([&](const std::function<void()>& waitForStop) {
+      return Serve(settings, log, waitForStop, out, err);
+    });
+  } else {
+    ServiceLog log;
+    code = Serve(
+        settings, log, [&settings] { WaitForStop(settings.durationSeconds); }, out, err);
+  }
 #else
-  WaitForStop(stopSignals, settings.durationSeconds);
+  const sigset_t stopSignals = BlockStopSignals();
+  ServiceLog log;
+  const int code = Serve(
+      settings, log, [&] { WaitForStop(stopSignals, settings.durationSeconds); }, out, err);
 #endif
-  out << "travinel servir: parado" << std::endl;
-  // Pages still listening hold threads in the middle of their streams: the process ends here,
-  // and the system closes the ports and connections with it.
-  std::_Exit(cli::kExitOk);
+  out.flush();
+  err.flush();
+  std::_Exit(code);
 }
 
 std::string ServiceCommand::Usage() {
@@ -224,11 +310,17 @@ is the client module for your own pages (see the README).
   --escuta ENDEREÇO:PORTA   where to listen; default 127.0.0.1:8470
   --permitir-rede           allow an address other than the loopback one (other machines could
                             then reach the scale)
-  --origem URL              a page origin allowed to call the service, e.g.
-                            https://pdv.minhaloja.com.br (repeatable); the service's own pages
-                            are always allowed, every other origin is refused
+  --origem URL              a site allowed to call the service, e.g. https://pdv.loja.com.br
+                            or https://*.loja.com.br for every store below it (repeatable);
+                            the service's own pages are always allowed, every other origin is
+                            refused
   --portas-permitidas LISTA the only serial ports pages may use, e.g. 1,/dev/ttyUSB0
-  --config ARQUIVO          a JSON file: {"origens": [...], "portasPermitidas": [...]}
+  --config ARQUIVO          a JSON file: {"origens": [...], "portasPermitidas": [...],
+                            "escuta": "127.0.0.1:8470"}. Without --config, the file travinel
+                            configurar writes is read when it exists: /etc/travinel/servir.json
+                            (Windows: %ProgramData%\Travinel\servir.json), or TRAVINEL_CONFIG
+  --servico                 (Windows) run as the Windows service Travinel, under the service
+                            manager, logging to %ProgramData%\Travinel\logs
   --duracao SEGUNDOS        stop after this many seconds (default: until Ctrl-C)
   --help, -h                this text
 
@@ -240,6 +332,8 @@ API (JSON in UTF-8, names of the control's properties):
   GET  /v1/eventos?Porta=...&Mod_Bal=...   Server-Sent Events
                      {"status", "PesoLido", "ok", "estado"}
   GET  /v1/portas    the serial ports of this machine
+  GET  /v1/saude     {"versao", "ativoHaSegundos", "portasEmUso"}, for monitoring
+  GET  /v1/versao    {"versao"}
 )";
 }
 

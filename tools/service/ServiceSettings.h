@@ -18,6 +18,8 @@ struct ServiceSettings {
   std::vector<std::string> allowedPorts;
   // Seconds to serve before ending by itself; 0: until stopped.
   int durationSeconds = 0;
+  // Windows: runs under the service control manager (travinel servir --servico).
+  bool windowsService = false;
 };
 
 }  // namespace trv::service

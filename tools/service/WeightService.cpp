@@ -77,8 +77,22 @@ class Mailbox {
 
 }  // namespace
 
-WeightService::WeightService(const ServiceSettings& settings, ScaleStation::PortFactory makePort)
-    : guard_(settings), makePort_(std::move(makePort)) {}
+WeightService::WeightService(const ServiceSettings& settings, ScaleStation::PortFactory makePort,
+                             ServiceLog* log)
+    : guard_(settings), makePort_(std::move(makePort)), log_(log) {}
+
+void WeightService::Record(const std::string& line) {
+  if (log_ != nullptr) log_->Write(line);
+}
+
+HttpResponse WeightService::Refuse(const HttpRequest& request, int status,
+                                   const std::string& reason) {
+  Record("recusado (" + std::to_string(status) + "): " + reason + "; origem " +
+         ServiceLog::Quoted(request.Header("origin")) + ", host " +
+         ServiceLog::Quoted(request.Header("host")) + ", " + request.method + " " +
+         ServiceLog::Quoted(request.path));
+  return Error(status, reason);
+}
 
 HttpResponse WeightService::Error(int status, const std::string& text) {
   return Json(status, json{{"erro", text}});
@@ -86,16 +100,16 @@ HttpResponse WeightService::Error(int status, const std::string& text) {
 
 HttpResponse WeightService::Handle(const HttpRequest& request) {
   if (!guard_.HostAllowed(request.Header("host"))) {
-    return Error(403, "Host não permitido: " + request.Header("host"));
+    return Refuse(request, 403, "Host não permitido: " + request.Header("host"));
   }
   const std::string origin = request.Header("origin");
   if (!origin.empty() && !guard_.OriginAllowed(origin)) {
-    return Error(403, "Origem não permitida: " + origin);
+    return Refuse(request, 403, "Origem não permitida: " + origin);
   }
   // A page of another site that sent no Origin (a link, an image) is still a stranger.
   const std::string site = request.Header("sec-fetch-site");
   if (origin.empty() && !site.empty() && site != "same-origin" && site != "none") {
-    return Error(403, "Origem não permitida: pedido de outro site sem Origin");
+    return Refuse(request, 403, "Origem não permitida: pedido de outro site sem Origin");
   }
   const bool preflight = request.method == "OPTIONS";
   HttpResponse response = preflight ? HttpResponse{204, "", "", {}, nullptr} : Route(request);
@@ -121,6 +135,11 @@ HttpResponse WeightService::Route(const HttpRequest& request) {
       {"GET", "/", [] { return Asset("text/html; charset=utf-8", kIndexHtml); }},
       {"GET", "/travinel.js", [] { return Asset("text/javascript; charset=utf-8", kTravinelJs); }},
       {"GET", "/v1/portas", [this] { return Ports(); }},
+      {"GET", "/v1/saude", [this] { return Health(); }},
+      {"GET", "/v1/versao",
+       [] {
+         return Json(200, json{{"versao", TRAVINEL_VERSION}});
+       }},
       {"POST", "/v1/ler", [&] { return Read(request); }},
       {"GET", "/v1/eventos", [&] { return Events(request); }},
   };
@@ -137,9 +156,9 @@ HttpResponse WeightService::Route(const HttpRequest& request) {
 HttpResponse WeightService::Read(const HttpRequest& request) {
   cli::FormSettings settings;
   std::string error;
-  if (!ScaleRequest::FromJson(request.body, settings, error)) return Error(400, error);
+  if (!ScaleRequest::FromJson(request.body, settings, error)) return Refuse(request, 400, error);
   HttpResponse refusal;
-  const std::shared_ptr<ScaleStation> station = AllowedStation(settings, refusal);
+  const std::shared_ptr<ScaleStation> station = AllowedStation(request, settings, refusal);
   if (!station) return refusal;
   Reading reading;
   switch (station->Read(settings, request.clientGone, reading)) {
@@ -155,6 +174,11 @@ HttpResponse WeightService::Read(const HttpRequest& request) {
     case ScaleStation::ReadOutcome::kRead:
       break;
   }
+  if (reading.estado == ReadingState::kPortUnavailable ||
+      reading.estado == ReadingState::kReadError || reading.estado == ReadingState::kNoAnswer) {
+    Record("leitura sem peso na porta " + ServiceLog::Quoted(ScaleRequest::PortName(settings)) +
+           ": " + reading.estado + ", " + ServiceLog::Quoted(reading.status));
+  }
   return Json(200, json{{"PesoLido", Weight(reading.pesoLido)},
                         {"status", reading.status},
                         {"mensagem", reading.mensagem ? json(*reading.mensagem) : json(nullptr)},
@@ -165,9 +189,9 @@ HttpResponse WeightService::Read(const HttpRequest& request) {
 HttpResponse WeightService::Events(const HttpRequest& request) {
   cli::FormSettings settings;
   std::string error;
-  if (!ScaleRequest::FromQuery(request.query, settings, error)) return Error(400, error);
+  if (!ScaleRequest::FromQuery(request.query, settings, error)) return Refuse(request, 400, error);
   HttpResponse response;
-  std::shared_ptr<ScaleStation> station = AllowedStation(settings, response);
+  std::shared_ptr<ScaleStation> station = AllowedStation(request, settings, response);
   if (!station) return response;
   response.contentType = "text/event-stream; charset=utf-8";
   response.headers.emplace_back("Cache-Control", "no-store");
@@ -208,21 +232,37 @@ HttpResponse WeightService::Ports() {
   return Json(200, ports);
 }
 
-std::shared_ptr<ScaleStation> WeightService::AllowedStation(cli::FormSettings& settings,
+HttpResponse WeightService::Health() {
+  json ports = json::array();
+  {
+    const std::lock_guard<std::mutex> lock(stationsMutex_);
+    for (const auto& [port, station] : stations_) {
+      if (!station->Idle()) ports.push_back(port);
+    }
+  }
+  const auto uptime =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started_);
+  return Json(200, json{{"versao", TRAVINEL_VERSION},
+                        {"ativoHaSegundos", uptime.count()},
+                        {"portasEmUso", ports}});
+}
+
+std::shared_ptr<ScaleStation> WeightService::AllowedStation(const HttpRequest& request,
+                                                            cli::FormSettings& settings,
                                                             HttpResponse& refusal) {
   const std::string port = ScaleRequest::PortName(settings);
   if (!guard_.PortAllowed(port)) {
-    refusal = Error(403, "Porta não permitida: " + port);
+    refusal = Refuse(request, 403, "Porta não permitida: " + port);
     return nullptr;
   }
   // A page names a port; only a serial device may be opened under that name (the form would
   // take any other name for a file to write).
   if (!ScaleRequest::PinSerialDevice(settings)) {
-    refusal = Error(400, port + " não é uma porta serial");
+    refusal = Refuse(request, 400, port + " não é uma porta serial");
     return nullptr;
   }
   std::shared_ptr<ScaleStation> station = StationFor(ScaleRequest::PortName(settings));
-  if (!station) refusal = Error(503, "portas demais em uso; tente de novo");
+  if (!station) refusal = Refuse(request, 503, "portas demais em uso; tente de novo");
   return station;
 }
 

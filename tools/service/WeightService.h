@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -9,6 +10,7 @@
 #include "HttpMessage.h"
 #include "RequestGuard.h"
 #include "ScaleStation.h"
+#include "ServiceLog.h"
 #include "ServiceSettings.h"
 
 namespace trv::service {
@@ -17,12 +19,15 @@ namespace trv::service {
 //   POST /v1/ler       one reading, as the control's LerPeso
 //   GET  /v1/eventos   the form's statuses as Server-Sent Events while the page listens
 //   GET  /v1/portas    the machine's serial ports
+//   GET  /v1/saude     for monitoring: the version, the time since the start, the ports in use
+//   GET  /v1/versao    the version
 //   GET  /  and  /travinel.js   the demonstration page and the client module
-// Every request passes the RequestGuard first; JSON goes out in UTF-8.
+// Every request passes the RequestGuard first; JSON goes out in UTF-8. Refused requests and
+// failed readings are recorded in the log, when there is one.
 class WeightService {
  public:
   explicit WeightService(const ServiceSettings& settings,
-                         ScaleStation::PortFactory makePort = nullptr);
+                         ScaleStation::PortFactory makePort = nullptr, ServiceLog* log = nullptr);
 
   HttpResponse Handle(const HttpRequest& request);
   // The CORS headers of an answer to the request, for an origin on the list (none otherwise).
@@ -40,14 +45,21 @@ class WeightService {
   HttpResponse Read(const HttpRequest& request);
   HttpResponse Events(const HttpRequest& request);
   HttpResponse Ports();
+  HttpResponse Health();
+  // A refused request, recorded before it is answered.
+  HttpResponse Refuse(const HttpRequest& request, int status, const std::string& reason);
+  void Record(const std::string& line);
   // The station of the port the settings name, with the port pinned to its serial device; null,
   // with the answer to give, when the port is not on the allowed list, is no serial port, or no
   // station can be had.
-  std::shared_ptr<ScaleStation> AllowedStation(cli::FormSettings& settings, HttpResponse& refusal);
+  std::shared_ptr<ScaleStation> AllowedStation(const HttpRequest& request,
+                                               cli::FormSettings& settings, HttpResponse& refusal);
   std::shared_ptr<ScaleStation> StationFor(const std::string& port);
 
   RequestGuard guard_;
   ScaleStation::PortFactory makePort_;
+  ServiceLog* log_;
+  std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
   std::mutex stationsMutex_;
   std::map<std::string, std::shared_ptr<ScaleStation>> stations_;
 };
