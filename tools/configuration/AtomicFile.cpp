@@ -56,7 +56,13 @@ void AtomicFile::Replace(const std::string& path, const std::string& content) {
   // .json, so the browsers never read it as a policy file.
   fs::path temporary = file;
   temporary += ".travinel-novo";
-  WriteNew(temporary, content, path);
+  try {
+    WriteNew(temporary, content, path);
+  } catch (const Exception&) {
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    throw;
+  }
   const auto readable = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                         fs::perms::others_read;
   fs::permissions(temporary, readable, fs::perm_options::replace, error);

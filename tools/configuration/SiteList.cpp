@@ -17,13 +17,21 @@ int DefaultPort(const std::string& scheme) {
 std::string NotAPattern(const std::string& text) {
   return "--sites: '" + text +
          "' não é um site como https://pdv.loja.example, https://*.loja.example ou "
-         "http://caixa:8080";
+         "http://caixa:8080 (sem caminho depois do nome e da porta)";
+}
+
+// Nothing after the host and port but one '/': the site policy ignores a path, so a path in a
+// configuration would only mislead whoever reads it (and a '\\' would silently end the host).
+bool IsOriginOnly(const std::string& text) {
+  const size_t end = text.find_first_of("/?#\\", text.find("://") + 3);
+  return end == std::string::npos || text.substr(end) == "/";
 }
 
 // One item of the list, checked and made canonical.
 bool ParseSite(const std::string& text, bool forBrowsers, std::string& site, std::string& error) {
   SitePolicy::Origin pattern;
-  if (text.size() > SiteList::kMaxPatternLength || !SitePolicy::ParsePattern(text, pattern)) {
+  if (text.size() > SiteList::kMaxPatternLength || !SitePolicy::ParsePattern(text, pattern) ||
+      !IsOriginOnly(text)) {
     error = NotAPattern(text.substr(0, SiteList::kMaxPatternLength));
     return false;
   }
