@@ -115,6 +115,8 @@ TEST_F(RegistryConfigurationTest, AddsOnlyItsOwnPolicyEntries) {
     EXPECT_EQ(chrome.NumberedStrings(), (Numbered{{1, "https://outro-dono.example"}}));
     EXPECT_TRUE(chrome.IsOpen());
     EXPECT_FALSE(RegistryKey(EdgeList(), view, false).IsOpen());  // created by us, now empty
+    EXPECT_FALSE(RegistryKey(software_ + "\\Policies\\Microsoft", view, false).IsOpen());
+    EXPECT_TRUE(RegistryKey(software_ + "\\Policies", view, false).IsOpen());
   }
 }
 

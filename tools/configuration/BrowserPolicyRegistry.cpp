@@ -27,6 +27,16 @@ std::vector<std::string> Values(const std::map<int, std::string>& numbered) {
   return values;
 }
 
+// Deletes an empty list's key, then its browser's and its vendor's keys if they are empty too
+// (Policies\Google\Chrome\<policy>: up to Google).
+void DeleteEmptyList(const std::string& path, REGSAM view) {
+  std::string key = path;
+  for (int level = 0; level < 3; ++level) {
+    RegistryKey::DeleteIfEmpty(key, view);
+    key.erase(key.rfind('\\'));
+  }
+}
+
 // Makes the list's numbered values exactly `wanted`, writing in the order of the numbers and
 // touching only the values that change; a list left empty is deleted with its key.
 void WriteNumbered(const std::string& path, REGSAM view, const std::map<int, std::string>& wanted) {
@@ -44,7 +54,7 @@ void WriteNumbered(const std::string& path, REGSAM view, const std::map<int, std
       if (wanted.count(entry.first) == 0) key.DeleteValue(std::to_string(entry.first));
     }
   }
-  if (wanted.empty()) RegistryKey::DeleteIfEmpty(path, view);
+  if (wanted.empty()) DeleteEmptyList(path, view);
 }
 
 std::map<int, std::string> Numbered(const std::vector<std::string>& list) {
@@ -108,7 +118,7 @@ void BrowserPolicyRegistry::Save() {
 void BrowserPolicyRegistry::Restore() {
   for (const SavedList& list : saved_) {
     WriteNumbered(list.key, list.view, list.values);
-    if (!list.existed) RegistryKey::DeleteIfEmpty(list.key, list.view);
+    if (!list.existed) DeleteEmptyList(list.key, list.view);
   }
 }
 
