@@ -20,7 +20,8 @@ class ConfigurationPlace {
   // that hold only translations of them.
   virtual std::vector<std::string> RecordedSites() const { return {}; }
 
-  // Remembers what the place holds now, for Restore.
+  // Remembers what the place holds now, for Restore; called before Apply and Remove, which
+  // start from what it found.
   virtual void Save() = 0;
   // Puts back what Save found.
   virtual void Restore() = 0;
