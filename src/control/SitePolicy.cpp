@@ -155,6 +155,10 @@ SitePolicy::SitePolicy(const std::vector<std::string>& patterns) {
 
 bool SitePolicy::IsPattern(const std::string& text) {
   Origin pattern;
+  return ParsePattern(text, pattern);
+}
+
+bool SitePolicy::ParsePattern(const std::string& text, Origin& pattern) {
   if (!ParseOrigin(platform::Trim(text), false, true, pattern)) return false;
   return pattern.scheme == "http" || pattern.scheme == "https" || pattern.scheme == "file";
 }

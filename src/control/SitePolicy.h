@@ -30,9 +30,6 @@ class SitePolicy {
   // http or https (a path, "null" or anything else is refused), matching a pattern.
   bool AllowsOrigin(const std::string& origin) const;
 
-  // Whether the text is a pattern of this policy: a configuration refuses what is not.
-  static bool IsPattern(const std::string& text);
-
   // An address's scheme, host and port, as compared (lower case; the port made explicit, 0 for
   // file:).
   struct Origin {
@@ -40,6 +37,12 @@ class SitePolicy {
     std::string host;
     int port = 0;
   };
+
+  // Whether the text is a pattern of this policy: a configuration refuses what is not.
+  static bool IsPattern(const std::string& text);
+  // A pattern's parts as they are compared (a "*.domain" host keeps its "*."); false, as
+  // IsPattern, for a text that is no pattern.
+  static bool ParsePattern(const std::string& text, Origin& pattern);
 
  private:
   bool MatchesPattern(const Origin& page) const;

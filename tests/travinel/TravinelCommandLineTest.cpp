@@ -107,9 +107,11 @@ TEST_P(BadCommandLineTest, FailsWithItsMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Messages, BadCommandLineTest,
     ::testing::Values(
-        BadCase{{}, "missing subcommand (ler, monitorar, portas, simular, demo or servir)"},
+        BadCase{{},
+                "missing subcommand (ler, monitorar, portas, simular, demo, servir or configurar)"},
         BadCase{{"pesar"},
-                "unknown subcommand 'pesar' (ler, monitorar, portas, simular, demo or servir)"},
+                "unknown subcommand 'pesar' (ler, monitorar, portas, simular, demo, servir or "
+                "configurar)"},
         BadCase{{"ler", "--modelo", "1"},
                 "ler needs --porta (a port number, or a device path such as /dev/ttyUSB0)"},
         BadCase{{"monitorar", "--porta", "1"}, "monitorar needs --modelo (filizola, toledo, ...)"},
@@ -213,14 +215,22 @@ TEST(TravinelCommandLineTest, SimularPassesItsArgumentsOn) {
             (std::vector<std::string>{"--weight", "1235", "--state=unstable"}));
 }
 
+TEST(TravinelCommandLineTest, ConfigurarPassesItsArgumentsOn) {
+  TravinelCommandLine commandLine;
+  ASSERT_TRUE(Parse(commandLine, {"configurar", "--sites", "https://*.loja.example", "--remover"}));
+  EXPECT_EQ(commandLine.Options().command, Subcommand::Configurar);
+  EXPECT_EQ(commandLine.Options().configureArgs,
+            (std::vector<std::string>{"--sites", "https://*.loja.example", "--remover"}));
+}
+
 TEST(TravinelCommandLineTest, UsageExplainsEveryOptionAndExitCode) {
   const std::string usage = TravinelCommandLine::Usage();
   for (const char* word :
-       {"ler",          "monitorar",   "simular",    "demo",      "--porta",     "--Por_Bal",
-        "--modelo",     "--Mod_Bal",   "--vel",      "--Vel_Bal", "--bits",      "--Bit_Bal",
-        "--paridade",   "--Par_Bal",   "--parada",   "--Stp_Bal", "--handshake", "--Hnd_Bal",
-        "--unidade",    "--Uni_Bal",   "--decimais", "--Dec_Bal", "--duracao",   "--verbose",
-        "/dev/ttyUSB0", "Exit status", "Examples"}) {
+       {"ler",       "monitorar",    "configurar",  "simular",    "demo",      "--porta",
+        "--Por_Bal", "--modelo",     "--Mod_Bal",   "--vel",      "--Vel_Bal", "--bits",
+        "--Bit_Bal", "--paridade",   "--Par_Bal",   "--parada",   "--Stp_Bal", "--handshake",
+        "--Hnd_Bal", "--unidade",    "--Uni_Bal",   "--decimais", "--Dec_Bal", "--duracao",
+        "--verbose", "/dev/ttyUSB0", "Exit status", "Examples"}) {
     EXPECT_NE(usage.find(word), std::string::npos) << word;
   }
 }

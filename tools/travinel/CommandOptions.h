@@ -23,7 +23,7 @@ struct FormSettings {
   int decimais = 0;
 };
 
-enum class Subcommand { Help, Ler, Monitorar, Portas, Simular, Demo, Servir };
+enum class Subcommand { Help, Ler, Monitorar, Portas, Simular, Demo, Servir, Configurar };
 
 // What the travinel command was asked to do.
 struct CommandOptions {
@@ -37,6 +37,8 @@ struct CommandOptions {
   std::vector<std::string> simulatorArgs;
   // servir: the arguments of the local weight service.
   std::vector<std::string> serviceArgs;
+  // configurar: the arguments of the site configuration.
+  std::vector<std::string> configureArgs;
 };
 
 }  // namespace trv::cli

@@ -113,7 +113,7 @@ bool TravinelCommandLine::Fail(const std::string& message) {
 bool TravinelCommandLine::Parse(int argc, const char* const* argv) {
   const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
   if (args.empty())
-    return Fail("missing subcommand (ler, monitorar, portas, simular, demo or servir)");
+    return Fail("missing subcommand (ler, monitorar, portas, simular, demo, servir or configurar)");
   if (!ParseSubcommand(args[0])) return false;
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   switch (options_.command) {
@@ -122,6 +122,9 @@ bool TravinelCommandLine::Parse(int argc, const char* const* argv) {
       return true;
     case Subcommand::Servir:
       options_.serviceArgs = rest;
+      return true;
+    case Subcommand::Configurar:
+      options_.configureArgs = rest;
       return true;
     case Subcommand::Ler:
     case Subcommand::Monitorar:
@@ -134,15 +137,20 @@ bool TravinelCommandLine::Parse(int argc, const char* const* argv) {
 
 bool TravinelCommandLine::ParseSubcommand(const std::string& name) {
   static const std::map<std::string, Subcommand> kSubcommands{
-      {"ler", Subcommand::Ler},       {"monitorar", Subcommand::Monitorar},
-      {"portas", Subcommand::Portas}, {"simular", Subcommand::Simular},
-      {"demo", Subcommand::Demo},     {"servir", Subcommand::Servir},
-      {"help", Subcommand::Help},     {"--help", Subcommand::Help},
+      {"ler", Subcommand::Ler},
+      {"monitorar", Subcommand::Monitorar},
+      {"portas", Subcommand::Portas},
+      {"simular", Subcommand::Simular},
+      {"demo", Subcommand::Demo},
+      {"servir", Subcommand::Servir},
+      {"configurar", Subcommand::Configurar},
+      {"help", Subcommand::Help},
+      {"--help", Subcommand::Help},
       {"-h", Subcommand::Help}};
   const auto found = kSubcommands.find(name);
   if (found == kSubcommands.end()) {
     return Fail("unknown subcommand '" + name +
-                "' (ler, monitorar, portas, simular, demo or servir)");
+                "' (ler, monitorar, portas, simular, demo, servir or configurar)");
   }
   options_.command = found->second;
   return true;
@@ -236,6 +244,9 @@ Subcommands:
   servir       run the local weight service for web pages on http://127.0.0.1:8470 (the page
                at / shows the live weight; travinel.js speaks the control's names). See
                travinel servir --help.
+  configurar   grava os sites que podem usar a balança, de uma vez, no arquivo do serviço, na
+               lista do controle (Windows) e nas políticas do Chrome e do Edge; --remover os
+               tira; sem opções, mostra o que está configurado. Veja travinel configurar --help.
 
 Options of ler and monitorar (the control's property name is an alias of each):
   --porta N|PATH     --Por_Bal  port: a number as the control takes it (1 is com1: COM1 on
@@ -276,6 +287,7 @@ Examples:
   travinel simular --weight 1235        then, in another terminal, with the path it printed:
   travinel ler --porta /dev/pts/5 --modelo filizola
   travinel demo
+  travinel configurar --sites "https://*.loja.example;https://pdv.example" --portas 1
 )";
 }
 

@@ -12,6 +12,9 @@
 #ifdef TRAVINEL_HAS_SERVICE
 #include "ServiceCommand.h"
 #endif
+#ifdef TRAVINEL_HAS_CONFIGURATION
+#include "ConfigureCommand.h"
+#endif
 
 #ifdef _WIN32
 #include <windows.h>
@@ -74,6 +77,13 @@ int Run(const CommandOptions& options) {
 #else
       std::cerr << "travinel: this build has no servir (Boost.Beast or nlohmann-json was missing)"
                 << std::endl;
+      return trv::cli::kExitUsage;
+#endif
+    case Subcommand::Configurar:
+#ifdef TRAVINEL_HAS_CONFIGURATION
+      return trv::config::ConfigureCommand::Run(options.configureArgs, std::cout, std::cerr);
+#else
+      std::cerr << "travinel: esta versão não tem configurar (faltou nlohmann-json)" << std::endl;
       return trv::cli::kExitUsage;
 #endif
     case Subcommand::Help:
