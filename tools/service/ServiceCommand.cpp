@@ -4,22 +4,26 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
 
+#include "ConfigurationPlaces.h"
 #include "ExitCodes.h"
 #include "HttpServer.h"
 #include "OptionValues.h"
-#include "ServiceFolders.h"
+#include "ServiceConfigurationFile.h"
 #include "ServiceLog.h"
 #include "WeightService.h"
 #include "control/SitePolicy.h"
 
 #ifdef _WIN32
 #include "WindowsServiceHost.h"
+#include "platform/TextWin32.h"
 #else
 #include <pthread.h>
 #include <unistd.h>
@@ -61,54 +65,27 @@ std::string NotASitePattern(const std::string& where, const std::string& value) 
          "' não é uma origem como https://loja.exemplo:8443 ou https://*.loja.exemplo";
 }
 
-// A list of texts of the configuration file into `into`; false with the reason when it is none.
-bool ReadList(const nlohmann::json& list, const std::string& name, std::vector<std::string>& into,
-              std::string& error) {
-  if (!list.is_array()) {
-    error = "--config: " + name + " deve ser uma lista de textos";
-    return false;
-  }
-  for (const auto& item : list) {
-    if (!item.is_string()) {
-      error = "--config: " + name + " deve ser uma lista de textos";
-      return false;
-    }
-    const std::string value = item.get<std::string>();
-    if (name == "origens" && !SitePolicy::IsPattern(value)) {
-      error = NotASitePattern("--config", value);
-      return false;
-    }
-    into.push_back(value);
-  }
-  return true;
-}
-
-// {"origens": ["https://*.loja.exemplo"], "portasPermitidas": ["1", "/dev/ttyUSB0"],
-//  "escuta": "127.0.0.1:8470"}, every field optional.
+// The service's configuration file, as travinel configurar writes it:
+// {"origens": [...], "portasPermitidas": [...], "escuta": "127.0.0.1:8470"}.
 bool ReadConfig(const std::string& path, ServiceSettings& settings, std::string& error) {
-  std::ifstream file(path);
+  std::ifstream file(path, std::ios::binary);
   if (!file) {
     error = "--config: não foi possível abrir " + path;
     return false;
   }
-  const nlohmann::json json = nlohmann::json::parse(file, nullptr, false);
-  if (json.is_discarded() || !json.is_object()) {
-    error = "--config: " + path + " não é um objeto JSON";
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  config::SiteConfiguration configuration;
+  if (!config::ServiceConfigurationFile::Parse(text, configuration, error)) {
+    error = "--config: " + path + ": " + error;
     return false;
   }
-  for (const auto& [name, value] : json.items()) {
-    if (name == "origens" || name == "portasPermitidas") {
-      auto& target = name == "origens" ? settings.origins : settings.allowedPorts;
-      if (!ReadList(value, name, target, error)) return false;
-    } else if (name == "escuta") {
-      if (!value.is_string() || !ParseListen(value.get<std::string>(), settings)) {
-        error = "--config: escuta deve ser ENDEREÇO:PORTA (como 127.0.0.1:8470)";
-        return false;
-      }
-    } else {
-      error = "--config: campo desconhecido: " + name;
-      return false;
-    }
+  settings.origins.insert(settings.origins.end(), configuration.sites.begin(),
+                          configuration.sites.end());
+  settings.allowedPorts.insert(settings.allowedPorts.end(), configuration.allowedPorts.begin(),
+                               configuration.allowedPorts.end());
+  if (!configuration.listen.empty() && !ParseListen(configuration.listen, settings)) {
+    error = "--config: " + path + ": escuta '" + configuration.listen + "' não é ENDEREÇO:PORTA";
+    return false;
   }
   return true;
 }
@@ -120,7 +97,7 @@ std::string DefaultConfigPath() {
   if (const char* chosen = std::getenv("TRAVINEL_CONFIG"); chosen != nullptr && *chosen != 0) {
     return chosen;
   }
-  return (ServiceFolders::Configuration() / "servir.json").string();
+  return config::ConfigurationPlaces::ServiceFilePath("");
 }
 
 bool NamesAConfig(const std::vector<std::string>& args) {
@@ -128,6 +105,12 @@ bool NamesAConfig(const std::vector<std::string>& args) {
 }
 
 #ifdef _WIN32
+// The Windows service's logs, beside its configuration: %ProgramData%\Travinel\logs.
+std::filesystem::path LogFolder() {
+  const std::wstring file = platform::Utf8ToWide(DefaultConfigPath());
+  return std::filesystem::path(file).parent_path() / L"logs";
+}
+
 void WaitForStop(int seconds) {
   // Ctrl-C ends the process; the ports close with it.
   do {
@@ -281,7 +264,7 @@ int ServiceCommand::Run(const std::vector<std::string>& args, std::ostream& out,
   int code = cli::kExitOk;
   if (settings.windowsService) {
     // Under the service manager: no console, the lines go to the rotating log file.
-    ServiceLog log(ServiceFolders::Logs());
+    ServiceLog log(LogFolder());
     code = RunAsWindowsService([&](const std::function<void()>& waitForStop) {
       return Serve(settings, log, waitForStop, out, err);
     });
