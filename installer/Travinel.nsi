@@ -154,14 +154,14 @@ FunctionEnd
 !insertmacro ServiceControl "" StrStr
 !insertmacro ServiceControl "un." UnStrStr
 
-; Puts travinel.exe ($1, unpacked beside the installer) into folder $0: stops the service that
-; runs it first.
+; Puts travinel.exe ($R1, unpacked beside the installer) into folder $R0: stops the service
+; that runs it first (which uses $0 to $3).
 Function InstallProgram
   Call StopService
-  CreateDirectory $0
-  Delete "$0\travinel.exe"
-  CopyFiles /SILENT "$1" "$0\travinel.exe"
-  StrCpy $Program "$0\travinel.exe"
+  CreateDirectory $R0
+  Delete "$R0\travinel.exe"
+  CopyFiles /SILENT "$R1" "$R0\travinel.exe"
+  StrCpy $Program "$R0\travinel.exe"
 FunctionEnd
 
 ; Registers (or, on an upgrade, updates) the service and starts it.
@@ -220,11 +220,11 @@ Section "Travinel"
     StrCpy $2 "$WINDIR\System32\regsvr32.exe"
     Call InstallLibrary
     ${EnableX64FSRedirection}
-    StrCpy $0 "$PROGRAMFILES64\${PRODUCT}"
-    StrCpy $1 "$PLUGINSDIR\travinel64.exe"
+    StrCpy $R0 "$PROGRAMFILES64\${PRODUCT}"
+    StrCpy $R1 "$PLUGINSDIR\travinel64.exe"
   ${Else}
-    StrCpy $0 $INSTDIR
-    StrCpy $1 "$PLUGINSDIR\travinel32.exe"
+    StrCpy $R0 $INSTDIR
+    StrCpy $R1 "$PLUGINSDIR\travinel32.exe"
   ${EndIf}
   Call InstallProgram
   Call Configure
@@ -269,6 +269,7 @@ Section "Uninstall"
   Pop $0
   Delete /REBOOTOK "$Program"
   SetShellVarContext all
+  Delete "$APPDATA\${PRODUCT}\servir.json"
   RMDir /r "$APPDATA\${PRODUCT}\logs"
   RMDir "$APPDATA\${PRODUCT}"
   SetShellVarContext current

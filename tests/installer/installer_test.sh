@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # The Windows installer under Wine, in a fresh 64-bit prefix (64-bit Windows with its 32-bit
 # side): a silent install with a site list; both controls, their registration and the site list
-# in both registry views; a 64-bit and a 32-bit VBScript host reading a weight from the
-# simulator on COM7; a silent uninstall that leaves no file, key or value of ours.
+# in both registry views; the local weight service Travinel running, its configuration and the
+# browsers' policies for the sites; a 64-bit and a 32-bit VBScript host and an HTTP client of the
+# service reading a weight from the simulator on COM7; a second configuration; a silent
+# uninstall that leaves no file, key or value of ours and no service, and keeps another
+# program's policy value.
 #
 #   installer_test.sh SETUP_EXE SIMULATOR EXAMPLES_FOLDER WORK_FOLDER
 #
@@ -55,9 +58,27 @@ rm -rf "$TRAVINEL_WINEPREFIX"
 "$wine_run" --init || exit 1
 trap '"$wine_run" --stop' EXIT
 
+readonly chrome_policies='HKLM\SOFTWARE\Policies\Google\Chrome'
+readonly edge_policies='HKLM\SOFTWARE\Policies\Microsoft\Edge'
+readonly service_port=8470
+service_config="$TRAVINEL_WINEPREFIX/drive_c/ProgramData/Travinel/servir.json"
+# A policy another program set before us: ours come beside it, and it stays.
+wine_quiet reg add "$chrome_policies\LoopbackNetworkAllowedForUrls" /v 1 /d 'https://[*.]outro.example' /f >/dev/null
+policy_values() { wine_quiet reg query "$1\\$2" /reg:64 | sed -n 's/^ *[0-9]* *REG_SZ *//p' | sort | tr '\n' ' '; }
+service_state() { wine_quiet sc query Travinel | sed -n 's/^ *STATE *: *[0-9]* *//p'; }
+port_free() { ! /usr/bin/python3 -c 'import socket,sys; socket.create_connection(("127.0.0.1", int(sys.argv[1])), 1)' "$service_port" 2>/dev/null; }
+if ! port_free; then
+  echo "FAILED: port $service_port is taken before the install; the service could not listen"
+  exit 1
+fi
+
 echo "== silent install"
 wine_quiet "$setup" /S '/SITES=https://*.loja.example;https://pdv.example' >/dev/null
-"$wine_run" --wait
+# The service keeps the prefix's wineserver alive: wait for the installer, not for the prefix.
+for _ in $(seq 60); do
+  [ -f "$program_files32/Travinel/uninstall.exe" ] && [ "$(service_state)" = RUNNING ] && break
+  sleep 1
+done
 check "the 32-bit control in Program Files (x86)" test -f "$program_files32/Travinel/Travinel.ocx"
 check "the 64-bit control in Program Files" test -f "$program_files/Travinel/Travinel.ocx"
 check "the uninstaller" test -f "$program_files32/Travinel/uninstall.exe"
@@ -69,6 +90,19 @@ for view in 32 64; do
     test "$sites" = 'https://*.loja.example\0https://pdv.example'
 done
 check "an entry in the installed programs" key_exists "$uninstall_key" 64
+check "travinel.exe beside the 64-bit control" test -f "$program_files/Travinel/travinel.exe"
+check "the service Travinel runs ($(service_state))" test "$(service_state)" = RUNNING
+check "the service's configuration names the sites" \
+  grep -q '"https://\*\.loja\.example"' "$service_config"
+for browser in "$chrome_policies" "$edge_policies"; do
+  for policy in LoopbackNetworkAllowedForUrls LocalNetworkAccessAllowedForUrls; do
+    values=$(policy_values "$browser" "$policy")
+    check "$policy of ${browser##*\\} grants the sites ($values)" \
+      grep -q 'https://\[\*\.\]loja.example .*https://pdv.example' <<<"$values"
+  done
+done
+check "another program's policy value is kept" \
+  grep -q 'outro.example' <<<"$(policy_values "$chrome_policies" LoopbackNetworkAllowedForUrls)"
 
 echo "== script hosts of both bitnesses read a weight"
 read_weights() {
@@ -78,15 +112,32 @@ read_weights() {
   output=$(wine_quiet 'C:\windows\syswow64\cscript.exe' //nologo \
     "$(windows_path "$examples/read_weight.vbs")" 7 1)
   [ "$output" = "PesoLido=1234" ] && echo "32-bit cscript: $output" || echo "FAILED: 32-bit: $output"
+  output=$(/usr/bin/python3 -c '
+import json, sys, urllib.request
+request = urllib.request.Request("http://127.0.0.1:" + sys.argv[1] + "/v1/ler",
+                                 data=json.dumps({"Porta": 7, "Mod_Bal": 1}).encode(),
+                                 headers={"Content-Type": "application/json"})
+print(json.load(urllib.request.urlopen(request, timeout=30))["PesoLido"])' "$service_port" 2>&1)
+  [ "$output" = "1234" ] && echo "the service: PesoLido=$output" || echo "FAILED: service: $output"
 }
 # shellcheck source=../windows/wine-paths.sh
 . "$root/tests/windows/wine-paths.sh"
 export -f read_weights wine_quiet windows_path
-export wine_run examples
+export wine_run examples service_port
 hosts=$(TRAVINEL_SIMULATOR_ARGS="--weight 1234" "$root/tests/support/with-simulator" "$simulator" \
   "$TRAVINEL_WINEPREFIX/dosdevices/com7" "$work/control" -- bash -c read_weights 2>/dev/null)
 echo "$hosts"
 check "both hosts read the weight" test "$(grep -c '^[0-9]*-bit cscript: PesoLido=1234$' <<<"$hosts")" -eq 2
+check "the service reads the weight" grep -qx 'the service: PesoLido=1234' <<<"$hosts"
+
+echo "== a second configuration"
+wine_quiet "C:\\Program Files\\Travinel\\travinel.exe" configurar --sites 'https://caixa.outraloja.example' >/dev/null
+sites=$(sites_in_view 64)
+check "the control's list is the new one ($sites)" test "$sites" = 'https://caixa.outraloja.example'
+check "the service's configuration is the new one" \
+  grep -q 'caixa.outraloja.example' "$service_config"
+values=$(policy_values "$edge_policies" LocalNetworkAccessAllowedForUrls)
+check "the policies are the new ones ($values)" test "$values" = 'https://caixa.outraloja.example '
 
 echo "== unregistering one bitness leaves the other usable"
 # Both libraries share the ProgID and, under some systems, the interface entries: taking one
@@ -119,7 +170,22 @@ done
 
 echo "== silent uninstall"
 wine_quiet "C:\\Program Files (x86)\\Travinel\\uninstall.exe" /S >/dev/null
-"$wine_run" --wait  # the uninstaller runs on from a copy of itself
+# The uninstaller runs on from a copy of itself.
+for _ in $(seq 60); do
+  [ ! -e "$program_files32/Travinel" ] && break
+  sleep 1
+done
+check "no service Travinel" test -z "$(service_state)"
+check "the service's port is free" port_free
+check "no configuration of the service" test ! -e "$service_config"
+for browser in "$chrome_policies" "$edge_policies"; do
+  for policy in LoopbackNetworkAllowedForUrls LocalNetworkAccessAllowedForUrls; do
+    check "no policy entry of ours in $policy of ${browser##*\\}" \
+      test -z "$(policy_values "$browser" "$policy" | grep -v outro.example)"
+  done
+done
+check "another program's policy value is still there" \
+  grep -q 'outro.example' <<<"$(policy_values "$chrome_policies" LoopbackNetworkAllowedForUrls)"
 check "no folder of ours in Program Files (x86)" test ! -e "$program_files32/Travinel"
 check "no folder of ours in Program Files" test ! -e "$program_files/Travinel"
 for view in 32 64; do
