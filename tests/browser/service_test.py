@@ -309,10 +309,18 @@ def shop_site_cases(args):
         if os.geteuid() != 0:
             check(False, "the managed policy case needs root to write " + args.policy_file)
             return
-        with ManagedPolicy(args.policy_file, {"LoopbackNetworkAllowedForUrls": [origin]}):
+        # The policies travinel configurar wrote for the shop's sites (into a root of the test's
+        # own), put where Chromium reads its managed policies.
+        with open(args.policy_source) as f:
+            policies = json.load(f)
+        check(policies.get("LoopbackNetworkAllowedForUrls") == ["https://[*.]loja.example:%d"
+                                                              % args.shop_port],
+              "travinel configurar wrote the shop's sites as a policy: %s" % policies)
+        with ManagedPolicy(args.policy_file, policies):
             text, took = open_shop_page(deny=False)
         check(text == "peso 1234",
-              "a shop page allowed by LoopbackNetworkAllowedForUrls reads the weight: %s" % text)
+              "a shop page allowed by travinel configurar's policy reads the weight, nobody "
+              "asked: %s" % text)
         check(not os.path.exists(args.policy_file), "the test's policy file is gone")
     finally:
         server.shutdown()
@@ -398,6 +406,7 @@ def main():
     parser.add_argument("--page-port", type=int, required=True)
     parser.add_argument("--shop-port", type=int, required=True)
     parser.add_argument("--policy-file", required=True)
+    parser.add_argument("--policy-source", required=True)
     parser.add_argument("--scale", required=True)
     parser.add_argument("--control", required=True)
     parser.add_argument("--work", required=True)
