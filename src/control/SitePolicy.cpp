@@ -7,13 +7,6 @@
 namespace trv {
 namespace {
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  });
-  return text;
-}
-
 bool IsAsciiLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -95,11 +88,11 @@ bool ParsePort(const std::string& text, const std::string& scheme, int& port) {
 bool ParseOrigin(const std::string& text, bool strict, bool wildcard, SitePolicy::Origin& origin) {
   const size_t schemeEnd = text.find("://");
   if (schemeEnd == std::string::npos || schemeEnd == 0) return false;
-  origin.scheme = Lower(text.substr(0, schemeEnd));
+  origin.scheme = platform::AsciiLower(text.substr(0, schemeEnd));
   const size_t hostStart = schemeEnd + 3;
   const size_t authorityEnd = text.find_first_of("/?#\\", hostStart);
   if (strict && authorityEnd != std::string::npos && text.substr(authorityEnd) != "/") return false;
-  std::string authority = Lower(text.substr(hostStart, authorityEnd - hostStart));
+  std::string authority = platform::AsciiLower(text.substr(hostStart, authorityEnd - hostStart));
   if (authority.find('@') != std::string::npos) return false;  // user information
   const size_t bracket = authority.rfind(']');
   const size_t colon = authority.rfind(':');
@@ -120,11 +113,12 @@ bool FileComputer(const std::string& address, std::string& computer) {
   std::replace(text.begin(), text.end(), '\\', '/');
   computer.clear();
   std::string path;
-  if (Lower(text.substr(0, 5)) == "file:") {
+  if (platform::AsciiLower(text.substr(0, 5)) == "file:") {
     path = text.substr(5);
     if (path.rfind("//", 0) == 0) {  // an authority follows
       const size_t end = path.find('/', 2);
-      computer = Lower(path.substr(2, end == std::string::npos ? std::string::npos : end - 2));
+      computer = platform::AsciiLower(
+          path.substr(2, end == std::string::npos ? std::string::npos : end - 2));
       path = end == std::string::npos ? std::string() : path.substr(end);
       if (computer == "localhost") computer.clear();
       if (!computer.empty()) return true;
@@ -140,7 +134,8 @@ bool FileComputer(const std::string& address, std::string& computer) {
   const size_t begin = path.find_first_not_of('/');
   if (begin == std::string::npos) return false;
   const size_t end = path.find('/', begin);
-  computer = Lower(path.substr(begin, end == std::string::npos ? std::string::npos : end - begin));
+  computer = platform::AsciiLower(
+      path.substr(begin, end == std::string::npos ? std::string::npos : end - begin));
   return true;
 }
 

@@ -153,4 +153,11 @@ std::string AsciiUpper(std::string text) {
   return text;
 }
 
+std::string AsciiLower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
 }  // namespace trv::platform

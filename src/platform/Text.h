@@ -21,6 +21,8 @@ std::string Utf16ToUtf8(const std::u16string& text);
 
 // Upper case of the ASCII letters a to z only; every other byte is kept.
 std::string AsciiUpper(std::string text);
+// Lower case of the ASCII letters A to Z only; every other byte is kept.
+std::string AsciiLower(std::string text);
 
 // Without the characters of code 32 or below at both ends.
 std::string Trim(std::string_view text);

@@ -1,16 +1,11 @@
 #include "RequestGuard.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <cctype>
 
 namespace trv::service {
 namespace {
-
-std::string Lowercase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 // Digits only; a page's bytes above 0x7F must not reach isdigit as negative chars.
 bool AllDigits(const std::string& text) {
@@ -19,7 +14,7 @@ bool AllDigits(const std::string& text) {
 
 // "1", "com1" and "COM01" are the same port; a path stays as it is.
 std::string PortKey(const std::string& port) {
-  std::string lower = Lowercase(port);
+  std::string lower = platform::AsciiLower(port);
   if (lower.rfind("com", 0) == 0) lower.erase(0, 3);
   if (lower.empty() || !AllDigits(lower)) return port;
   lower.erase(0, std::min(lower.find_first_not_of('0'), lower.size() - 1));
@@ -38,7 +33,7 @@ std::vector<std::string> OriginPatterns(const ServiceSettings& settings,
 
 std::vector<std::string> HostNames(const ServiceSettings& settings) {
   std::vector<std::string> names = {"127.0.0.1", "localhost", "[::1]"};
-  if (settings.allowNetwork) names.push_back(Lowercase(settings.address));
+  if (settings.allowNetwork) names.push_back(platform::AsciiLower(settings.address));
   return names;
 }
 
@@ -55,7 +50,7 @@ RequestGuard::RequestGuard(const ServiceSettings& settings)
 }
 
 bool RequestGuard::HostAllowed(const std::string& host) const {
-  return std::find(hosts_.begin(), hosts_.end(), Lowercase(host)) != hosts_.end();
+  return std::find(hosts_.begin(), hosts_.end(), platform::AsciiLower(host)) != hosts_.end();
 }
 
 bool RequestGuard::OriginAllowed(const std::string& origin) const {

@@ -9,6 +9,7 @@
 
 #include "ScaleProtocols.h"
 #include "SimulatorText.h"
+#include "platform/Text.h"
 
 namespace trv::tools {
 namespace {
@@ -41,7 +42,7 @@ std::string ApplyCount(const std::string& word, int& count) {
 }
 
 std::string ApplySwitch(const std::string& word, bool& value) {
-  const std::string lower = text::Lowercase(word);
+  const std::string lower = platform::AsciiLower(word);
   if (lower != "on" && lower != "off") return "bad switch " + word + " (on or off)";
   value = lower == "on";
   return "";
@@ -65,14 +66,14 @@ bool KnowsFrame(const ScaleProtocol& protocol, const std::string& frame) {
 std::string ApplyProtocol(const std::string& word, SimulatorSettings& settings) {
   const std::unique_ptr<ScaleProtocol> protocol = MakeScaleProtocol(word);
   if (!protocol) return "unknown protocol " + word + " (" + ScaleProtocolNames() + ")";
-  settings.protocol = text::Lowercase(word);
+  settings.protocol = platform::AsciiLower(word);
   if (!KnowsFrame(*protocol, settings.frame)) settings.frame.clear();
   return "";
 }
 
 // "answer" is the protocol's usual answer; any other name must be one of its frame kinds.
 std::string ApplyFrame(const std::string& word, SimulatorSettings& settings) {
-  const std::string frame = text::Lowercase(word);
+  const std::string frame = platform::AsciiLower(word);
   if (frame == "answer") {
     settings.frame.clear();
     return "";
@@ -108,7 +109,7 @@ ControlInterpreter::Result ControlInterpreter::Execute(const std::string& line,
                                                        uint64_t requestCount) const {
   std::vector<std::string> words = Words(line);
   if (words.empty()) return {};
-  const std::string verb = text::Uppercase(words.front());
+  const std::string verb = platform::AsciiUpper(words.front());
   words.erase(words.begin());
   const std::string refusal = Refusal(verb, words);
   if (!refusal.empty()) return {"ERR " + refusal + "\n"};

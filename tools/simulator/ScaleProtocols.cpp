@@ -8,11 +8,12 @@
 #include "Toledo2180Protocol.h"
 #include "ToledoProtocol.h"
 #include "UranoProtocol.h"
+#include "platform/Text.h"
 
 namespace trv::tools {
 
 std::unique_ptr<ScaleProtocol> MakeScaleProtocol(const std::string& name) {
-  const std::string wanted = text::Lowercase(name);
+  const std::string wanted = platform::AsciiLower(name);
   if (wanted == "filizola") return std::make_unique<FilizolaProtocol>();
   if (wanted == "toledo") return std::make_unique<ToledoProtocol>();
   if (wanted == "toledo2180") return std::make_unique<Toledo2180Protocol>();

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "SimulatorText.h"
+#include "platform/Text.h"
 
 namespace trv::tools {
 namespace {
@@ -18,7 +19,7 @@ constexpr std::array<std::pair<ScaleState, const char*>, 4> kStateNames{{
 }  // namespace
 
 bool ParseScaleState(const std::string& name, ScaleState& state) {
-  const std::string wanted = text::Lowercase(name);
+  const std::string wanted = platform::AsciiLower(name);
   for (const auto& [value, stateName] : kStateNames) {
     if (wanted == stateName) {
       state = value;

@@ -5,6 +5,7 @@
 #include "ControlInterpreter.h"
 #include "ScaleProtocols.h"
 #include "SimulatorText.h"
+#include "platform/Text.h"
 
 namespace trv::tools {
 namespace {
@@ -64,7 +65,7 @@ bool SimulatorCommandLine::Apply(const std::string& name, const std::string& val
   if (name == "--baud") return ApplyBaud(value);
   // The rest set the scale's behaviour: --weight 5 is the command WEIGHT 5.
   if (kValueOptions.count(name) != 0) {
-    return ApplySetting(name, text::Uppercase(name.substr(2)) + " " + value);
+    return ApplySetting(name, platform::AsciiUpper(name.substr(2)) + " " + value);
   }
   return Fail("unknown option " + name);
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -14,16 +13,6 @@ inline std::string ZeroPadded(int64_t value, int width) {
   char digits[32] = {};
   std::snprintf(digits, sizeof digits, "%0*lld", width, static_cast<long long>(value));
   return digits;
-}
-
-inline std::string Lowercase(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-inline std::string Uppercase(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
 }
 
 // A decimal integer (optional leading minus) filling the whole text, within [low, high].

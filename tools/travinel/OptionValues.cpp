@@ -1,4 +1,5 @@
 #include "OptionValues.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -13,12 +14,6 @@ const char* const kModels[] = {"nenhum", "filizola", "toledo", "toledo2180",
 const char* const kParities[] = {"n", "o", "e", "m", "s"};
 const char* const kHandshakes[] = {"nenhum", "xon", "rts", "dtr"};
 const char* const kUnits[] = {"g", "kg"};
-
-std::string Lowercase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 bool IsPath(const std::string& text) {
 #ifdef _WIN32
@@ -41,7 +36,7 @@ bool OptionValues::Integer(const std::string& text, int low, int high, int& valu
 }
 
 bool OptionValues::Port(const std::string& text, int& number, std::string& path) {
-  const std::string lower = Lowercase(text);
+  const std::string lower = platform::AsciiLower(text);
   const std::string digits = lower.rfind("com", 0) == 0 ? lower.substr(3) : lower;
   if (Integer(digits, 0, 255, number)) {
     path.clear();
@@ -56,7 +51,7 @@ bool OptionValues::Port(const std::string& text, int& number, std::string& path)
 bool OptionValues::Choice(const std::string& text, const char* const* names, int count,
                           int& value) {
   if (Integer(text, 0, count - 1, value)) return true;
-  const std::string wanted = Lowercase(text);
+  const std::string wanted = platform::AsciiLower(text);
   for (int index = 0; index < count; ++index) {
     if (wanted != names[index]) continue;
     value = index;

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "OptionValues.h"
+#include "platform/Text.h"
 
 namespace trv::cli {
 namespace {
@@ -97,12 +98,6 @@ const std::map<std::string, ValueReader>& Readers() {
   return readers;
 }
 
-std::string Lowercase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
 }  // namespace
 
 bool TravinelCommandLine::Fail(const std::string& message) {
@@ -177,7 +172,7 @@ bool TravinelCommandLine::NextOption(const std::vector<std::string>& args, size_
     value = given.substr(equals + 1);
     given.erase(equals);
   }
-  const auto found = kNames.find(Lowercase(given));
+  const auto found = kNames.find(platform::AsciiLower(given));
   if (found == kNames.end()) {
     if (given.rfind("-", 0) != 0) return Fail("unexpected argument '" + given + "'");
     return Fail("unknown option " + given);
