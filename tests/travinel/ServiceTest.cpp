@@ -194,7 +194,7 @@ TEST(WeightService, OpensSerialDevicesOnly) {
   std::vector<std::string> names = {notes.string(), (folder / "novo").string(),
                                     (folder / "novo.txt").string(), folder.string(), "0"};
 #ifdef _WIN32
-  names.insert(names.end(), {"\\\\.\\C:", "COM1.txt", "COM01", "NUL"});
+  names.insert(names.end(), {"\\\\.\\C:", "COM1.txt", "COM0", "NUL"});
 #else
   names.insert(names.end(), {"/dev/null", "/dev/zero", "/dev/tty", "/dev/ptmx", "/dev/tty1",
                              "/dev/pts/../../" + notes.string()});
