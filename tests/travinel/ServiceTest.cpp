@@ -459,7 +459,10 @@ TEST(WeightService, AnswersSayWhatTheReadingGave) {
       {"001234", false, true, R"("estado":"erro_leitura","mensagem":null,"ok":false)"},
   };
   for (const Case& c : cases) {
+    // The scale's time-outs and pauses pass on the scripted clock, not the wall's (the station's
+    // thread starts after this, and has ended before it is undone).
     platform::ManualClock clock(10000);
+    const platform::ScopedClock scopedClock(clock);
     WeightService service(ServiceSettings(), [&clock, &c, &pty] {
       auto port = std::make_unique<CommPortFake>(clock);
       if (c.portFails) port->SetOpenError(pty.SlavePath(), 16);
