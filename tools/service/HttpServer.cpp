@@ -181,7 +181,12 @@ void HttpServer::Run() {
     ++state_->running;
     try {
       std::thread([this, connection] {
-        Serve(*connection);
+        try {
+          Serve(*connection);
+        } catch (...) {
+          // Nothing may leave a thread's entry; the connection ends with what it had.
+          connection->Close();
+        }
         Forget(connection);
         --state_->running;  // the server is not touched after this
       }).detach();
@@ -301,7 +306,7 @@ bool HttpServer::Answer(HttpConnection& connection, HttpRequest& request, bool k
   HttpResponse response;
   try {
     response = handler_(request);
-  } catch (const std::exception&) {
+  } catch (...) {
     response = Refusal(500, "erro interno", request);
   }
   if (response.stream) {
