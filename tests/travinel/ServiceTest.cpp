@@ -422,6 +422,10 @@ TEST(ScaleStationEvents, CarryTheirOwnWeightAndRecoverAfterAnError) {
   EXPECT_EQ(event.estado, "desativada");
   ASSERT_TRUE(log.Next("Balança Desativada; nova tentativa em 1 s", event, patience));
   EXPECT_EQ(event.estado, "reativando");
+  // The port opens again but the scale still does not answer: the next wait is longer.
+  ASSERT_TRUE(log.Next("Balança Pronta", event, patience));
+  EXPECT_EQ(event.estado, "pronta");
+  ASSERT_TRUE(log.Next("Balança Desativada; nova tentativa em 2 s", event, patience));
   grams = 2500;
   broken = false;
   ASSERT_TRUE(log.Next("Balança Pronta", event, patience));
