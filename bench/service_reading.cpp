@@ -123,7 +123,7 @@ Spread ThroughService(uint16_t port, const std::string& scalePort, int readings)
     const auto start = Steady::now();
     const std::string answer = Exchange(fd, request);
     const double elapsed = MillisecondsSince(start);
-    if (answer.find("\"PesoLido\":1234.0") == std::string::npos) {
+    if (answer.find("\"PesoLido\":1234,") == std::string::npos) {
       ++failures;
       continue;
     }

@@ -213,6 +213,7 @@ TEST_F(HttpServerTest, AtTheCapABusyServerAnswers503WithRetryAfter) {
   second.Send("GET /b HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
   ASSERT_TRUE(HandlersReach(2));
   Client third(port_);
+  third.Send("GET /c HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
   const std::string refused = third.ReceiveAll(milliseconds(2000));
   EXPECT_EQ(refused.rfind("HTTP/1.1 503", 0), 0u) << refused;
   EXPECT_NE(refused.find("Retry-After: "), std::string::npos) << refused;

@@ -240,7 +240,7 @@ TEST(WeightService, OpensSerialDevicesOnly) {
   std::vector<std::string> names = {notes.string(), (folder / "novo").string(),
                                     (folder / "novo.txt").string(), folder.string(), "0"};
 #ifdef _WIN32
-  names.insert(names.end(), {"\\\\.\\C:", "COM1.txt", "COM01", "NUL"});
+  names.insert(names.end(), {"\\\\.\\C:", "COM1.txt", "COM0", "NUL"});
 #else
   names.insert(names.end(), {"/dev/null", "/dev/zero", "/dev/tty", "/dev/ptmx", "/dev/tty1",
                              "/dev/pts/../../" + notes.string()});
@@ -468,6 +468,10 @@ TEST(ScaleStationEvents, CarryTheirOwnWeightAndRecoverAfterAnError) {
   EXPECT_EQ(event.estado, "desativada");
   ASSERT_TRUE(log.Next("Balança Desativada; nova tentativa em 1 s", event, patience));
   EXPECT_EQ(event.estado, "reativando");
+  // The port opens again but the scale still does not answer: the next wait is longer.
+  ASSERT_TRUE(log.Next("Balança Pronta", event, patience));
+  EXPECT_EQ(event.estado, "pronta");
+  ASSERT_TRUE(log.Next("Balança Desativada; nova tentativa em 2 s", event, patience));
   grams = 2500;
   broken = false;
   ASSERT_TRUE(log.Next("Balança Pronta", event, patience));
@@ -505,7 +509,10 @@ TEST(WeightService, AnswersSayWhatTheReadingGave) {
       {"001234", false, true, R"("estado":"erro_leitura","mensagem":null,"ok":false)"},
   };
   for (const Case& c : cases) {
+    // The scale's time-outs and pauses pass on the scripted clock, not the wall's (the station's
+    // thread starts after this, and has ended before it is undone).
     platform::ManualClock clock(10000);
+    const platform::ScopedClock scopedClock(clock);
     WeightService service(ServiceSettings(), [&clock, &c, &pty] {
       auto port = std::make_unique<CommPortFake>(clock);
       if (c.portFails) port->SetOpenError(pty.SlavePath(), 16);

@@ -28,6 +28,8 @@ constexpr const char* kSingleHeaders[] = {
     "host", "origin", "content-type", "sec-fetch-site", "transfer-encoding", "content-length"};
 // Seconds a client refused at the connection cap is told to wait.
 constexpr int kRetryAfterSeconds = 1;
+// Reads of what a refused client sent (a request head or two) before its answer.
+constexpr int kDrainRounds = 4;
 
 std::string Lowercase(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -98,8 +100,17 @@ void RefuseBusy(HttpConnection& connection) {
       "Cache-Control: no-store\r\nContent-Length: " +
       std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
   beast::error_code ignored;
-  connection.Socket().non_blocking(true, ignored);
-  connection.Socket().write_some(asio::buffer(answer), ignored);
+  tcp::socket& socket = connection.Socket();
+  socket.non_blocking(true, ignored);
+  // What the client sent already is read and dropped: a socket closed with unread bytes resets
+  // the connection, and the client could lose the answer with it.
+  char discarded[4096];
+  for (int round = 0; round < kDrainRounds; ++round) {
+    beast::error_code error;
+    socket.read_some(asio::buffer(discarded), error);
+    if (error) break;
+  }
+  socket.write_some(asio::buffer(answer), ignored);
   connection.Close();
 }
 
@@ -170,7 +181,12 @@ void HttpServer::Run() {
     ++state_->running;
     try {
       std::thread([this, connection] {
-        Serve(*connection);
+        try {
+          Serve(*connection);
+        } catch (...) {
+          // Nothing may leave a thread's entry; the connection ends with what it had.
+          connection->Close();
+        }
         Forget(connection);
         --state_->running;  // the server is not touched after this
       }).detach();
@@ -290,7 +306,7 @@ bool HttpServer::Answer(HttpConnection& connection, HttpRequest& request, bool k
   HttpResponse response;
   try {
     response = handler_(request);
-  } catch (const std::exception&) {
+  } catch (...) {
     response = Refusal(500, "erro interno", request);
   }
   if (response.stream) {

@@ -90,7 +90,9 @@ class ScaleStation::Worker {
     const std::string estado = ReadingState::OfStatus(text);
     if (estado == ReadingState::kReadError) readFailed_ = true;
     Broadcast(StatusEvent{text, WeightOfStatus(estado), estado});
-    if (estado == ReadingState::kEnabling) retryMs_ = kFirstRetryMs;
+    // The scale answered: a later loss starts the back-off again from the shortest wait. (An
+    // enabling that succeeds is not enough: a port may open where no scale answers.)
+    if (IsReading(estado)) retryMs_ = kFirstRetryMs;
     const bool lost = estado == ReadingState::kDisabled || estado == ReadingState::kPortUnavailable;
     if (lost && !listeners_.empty() && !disabling_) ScheduleRetry();
   }
@@ -98,12 +100,18 @@ class ScaleStation::Worker {
   // A status about the scale's reading describes the weight (or code) the form shows beside it;
   // the form stores a weight only after showing its status.
   double WeightOfStatus(const std::string& estado) const {
+    return IsReading(estado) ? WeightText::Parse(form_.Controls().txtPeso.Text())
+                             : form_.PesoLido();
+  }
+
+  // A status of what the scale answered: a weight, or a code the form names.
+  static bool IsReading(const std::string& estado) {
     for (const char* reading :
          {ReadingState::kWeight, ReadingState::kEmpty, ReadingState::kUnstable,
           ReadingState::kNegative, ReadingState::kOverload}) {
-      if (estado == reading) return WeightText::Parse(form_.Controls().txtPeso.Text());
+      if (estado == reading) return true;
     }
-    return form_.PesoLido();
+    return false;
   }
 
   void Broadcast(const StatusEvent& event) {
