@@ -13,6 +13,8 @@
 namespace trv::com {
 namespace {
 
+using Microsoft::WRL::ComPtr;
+
 VARIANT_BOOL ToVariantBool(bool value) {
   return value ? VARIANT_TRUE : VARIANT_FALSE;
 }
@@ -39,7 +41,7 @@ std::wstring FromBstr(BSTR value) {
   return value != nullptr ? std::wstring(value, SysStringLen(value)) : std::wstring();
 }
 
-IFontDisp* CreateFormFont() {
+ComPtr<IFontDisp> CreateFormFont() {
   // Tahoma, 10 pixels high at 96 pixels per inch: 7.5 points.
   FONTDESC description = {};
   description.cbSizeofstruct = sizeof description;
@@ -47,8 +49,8 @@ IFontDisp* CreateFormFont() {
   description.cySize.int64 = 75000;
   description.sWeight = FW_NORMAL;
   description.sCharset = DEFAULT_CHARSET;
-  IFontDisp* font = nullptr;
-  OleCreateFontIndirect(&description, IID_IFontDisp, reinterpret_cast<void**>(&font));
+  ComPtr<IFontDisp> font;
+  OleCreateFontIndirect(&description, IID_IFontDisp, &font);
   return font;
 }
 
@@ -57,11 +59,8 @@ IFontDisp* CreateFormFont() {
 // ---- Life ---------------------------------------------------------------------------------
 
 HRESULT ActiveFormControl::Create(REFIID riid, void** object) {
-  auto* control = new ActiveFormControl();
-  control->AddRef();
-  const HRESULT result = control->QueryInterface(riid, object);
-  control->Release();
-  return result;
+  const ComPtr<ActiveFormControl> control = new ActiveFormControl();
+  return control->QueryInterface(riid, object);
 }
 
 ActiveFormControl::ActiveFormControl()
@@ -78,40 +77,15 @@ ActiveFormControl::~ActiveFormControl() {
   // reaches the host.
   window_.reset();
   connectionPoint_->Detach();
-  connectionPoint_->Release();
-  if (font_ != nullptr) font_->Release();
+  connectionPoint_.Reset();
+  font_.Reset();
   ComServer::Instance().ObjectDestroyed();
 }
 
-STDMETHODIMP ActiveFormControl::QueryInterface(REFIID riid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  *object = nullptr;
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-      IsEqualIID(riid, IID_IFfrmActivexForm)) {
-    *object = static_cast<IFfrmActivexForm*>(this);
-  } else if (IsEqualIID(riid, IID_ISupportErrorInfo)) {
-    *object = static_cast<ISupportErrorInfo*>(this);
-  } else if (IsEqualIID(riid, IID_IProvideClassInfo) || IsEqualIID(riid, IID_IProvideClassInfo2)) {
-    *object = static_cast<IProvideClassInfo2*>(this);
-  } else if (IsEqualIID(riid, IID_IConnectionPointContainer)) {
-    *object = static_cast<IConnectionPointContainer*>(this);
-  } else if (embedding_.Find(riid, object)) {
-    return S_OK;  // already AddRef'ed
-  } else {
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
-}
-
-STDMETHODIMP_(ULONG) ActiveFormControl::AddRef() {
-  return InterlockedIncrement(&references_);
-}
-
-STDMETHODIMP_(ULONG) ActiveFormControl::Release() {
-  const LONG left = InterlockedDecrement(&references_);
-  if (left == 0) delete this;
-  return left;
+bool ActiveFormControl::FindOther(REFIID riid, void** object) {
+  if (IsEqualIID(riid, IID_IDispatch)) return Give<IFfrmActivexForm>(object);
+  if (IsEqualIID(riid, IID_IProvideClassInfo)) return Give<IProvideClassInfo2>(object);
+  return embedding_.Find(riid, object);
 }
 
 void ActiveFormControl::FreezeEvents(bool freeze) {
@@ -142,35 +116,30 @@ STDMETHODIMP ActiveFormControl::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT
   // The system's dispatcher reads the arrays unchecked: a host's null must not reach it.
   if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   if (count > 0 && (names == nullptr || ids == nullptr)) return E_POINTER;
-  ITypeInfo* info = nullptr;
-  HRESULT result = InterfaceTypeInfo(&info);
+  ComPtr<ITypeInfo> info;
+  const HRESULT result = InterfaceTypeInfo(&info);
   if (FAILED(result)) return result;
-  result = DispGetIDsOfNames(info, names, count, ids);
-  info->Release();
-  return result;
+  return DispGetIDsOfNames(info.Get(), names, count, ids);
 }
 
 STDMETHODIMP ActiveFormControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                                        VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
   if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   if (params == nullptr) return E_POINTER;
-  ITypeInfo* info = nullptr;
-  HRESULT outcome = InterfaceTypeInfo(&info);
+  ComPtr<ITypeInfo> info;
+  const HRESULT outcome = InterfaceTypeInfo(&info);
   if (FAILED(outcome)) return outcome;
-  outcome = info->Invoke(static_cast<IFfrmActivexForm*>(this), id, flags, params, result, exception,
-                         argumentError);
-  info->Release();
-  return outcome;
+  return info->Invoke(static_cast<IFfrmActivexForm*>(this), id, flags, params, result, exception,
+                      argumentError);
 }
 
 HRESULT ActiveFormControl::InterfaceTypeInfo(ITypeInfo** info) {
-  ITypeInfo* dispatch = nullptr;
+  ComPtr<ITypeInfo> dispatch;
   HRESULT result = ComServer::Instance().TypeInfoOf(IID_IFfrmActivexForm, &dispatch);
   if (FAILED(result)) return result;
   HREFTYPE vtableHalf = 0;
   result = dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableHalf);
   if (SUCCEEDED(result)) result = dispatch->GetRefTypeInfo(vtableHalf, info);
-  dispatch->Release();
   return result;
 }
 
@@ -225,26 +194,23 @@ STDMETHODIMP ActiveFormControl::put_Color(OLE_COLOR Value) {
 }
 STDMETHODIMP ActiveFormControl::get_Font(IFontDisp** Value) {
   return Get(Value, [&] {
-    if (font_ != nullptr) font_->AddRef();
-    return font_;
+    IFontDisp* font = nullptr;
+    font_.CopyTo(&font);
+    return font;
   });
 }
 STDMETHODIMP ActiveFormControl::put_Font(IFontDisp* Value) {
   return Put([&] {
     // The given font's attributes become the form's: a copy of it, not the caller's object.
-    IFont* given = nullptr;
-    if (Value == nullptr ||
-        FAILED(Value->QueryInterface(IID_IFont, reinterpret_cast<void**>(&given)))) {
+    ComPtr<IFont> given;
+    if (Value == nullptr || FAILED(Value->QueryInterface(IID_IFont, &given))) {
       throw ComError(E_INVALIDARG, "Font: not an OLE font");
     }
-    IFont* copy = nullptr;
+    ComPtr<IFont> copy;
     const HRESULT cloned = given->Clone(&copy);
-    given->Release();
     if (FAILED(cloned)) throw ComError(cloned, "Font: the font could not be copied");
-    IFontDisp* dispatch = nullptr;
-    copy->QueryInterface(IID_IFontDisp, reinterpret_cast<void**>(&dispatch));
-    copy->Release();
-    if (font_ != nullptr) font_->Release();
+    ComPtr<IFontDisp> dispatch;
+    copy->QueryInterface(IID_IFontDisp, &dispatch);
     font_ = dispatch;
   });
 }
@@ -462,7 +428,7 @@ STDMETHODIMP ActiveFormControl::GetGUID(DWORD kind, GUID* guid) {
 }
 
 STDMETHODIMP ActiveFormControl::EnumConnectionPoints(IEnumConnectionPoints** points) {
-  IConnectionPoint* const point = connectionPoint_;
+  IConnectionPoint* const point = connectionPoint_.Get();
   return ComEnumerator<ConnectionPointItems>::Create(&point, 1, points);
 }
 
@@ -470,8 +436,8 @@ STDMETHODIMP ActiveFormControl::FindConnectionPoint(REFIID riid, IConnectionPoin
   if (point == nullptr) return E_POINTER;
   *point = nullptr;
   if (!IsEqualIID(riid, DIID_IFfrmActivexFormEvents)) return CONNECT_E_NOCONNECTION;
-  connectionPoint_->AddRef();
-  *point = connectionPoint_;
+  *point = connectionPoint_.Get();
+  (*point)->AddRef();
   return S_OK;
 }
 

@@ -2,9 +2,12 @@
 
 #include <ocidl.h>
 #include <windows.h>
+#include <wrl/client.h>
 
 #include <algorithm>
 #include <vector>
+
+#include "control/com/ComObject.h"
 
 namespace trv::com {
 
@@ -13,7 +16,6 @@ namespace trv::com {
 struct ConnectionPointItems {
   using Enum = IEnumConnectionPoints;
   using Item = IConnectionPoint*;
-  static const IID& Iid() { return IID_IEnumConnectionPoints; }
   static void AddRef(Item item) { item->AddRef(); }
   static void Release(Item item) { item->Release(); }
 };
@@ -21,7 +23,6 @@ struct ConnectionPointItems {
 struct ConnectionItems {
   using Enum = IEnumConnections;
   using Item = CONNECTDATA;
-  static const IID& Iid() { return IID_IEnumConnections; }
   static void AddRef(const Item& item) { item.pUnk->AddRef(); }
   static void Release(const Item& item) { item.pUnk->Release(); }
 };
@@ -29,7 +30,7 @@ struct ConnectionItems {
 // A COM enumerator over a snapshot of items taken when it was made: it holds a reference to
 // each, and every item it hands out carries a new one, which the caller releases.
 template <typename Items>
-class ComEnumerator final : public Items::Enum {
+class ComEnumerator final : public ComObject<typename Items::Enum> {
  public:
   using Enum = typename Items::Enum;
   using Item = typename Items::Item;
@@ -40,26 +41,12 @@ class ComEnumerator final : public Items::Enum {
     if (enumerator == nullptr) return E_POINTER;
     *enumerator = nullptr;
     try {
-      *enumerator = new ComEnumerator(std::vector<Item>(items, items + count), 0);
+      const Microsoft::WRL::ComPtr<ComEnumerator> created =
+          new ComEnumerator(std::vector<Item>(items, items + count), 0);
+      return created.CopyTo(enumerator);
     } catch (...) {
       return E_OUTOFMEMORY;
     }
-    return S_OK;
-  }
-
-  STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, Items::Iid())) return E_NOINTERFACE;
-    *object = static_cast<Enum*>(this);
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return left;
   }
 
   STDMETHODIMP Next(ULONG count, Item* items, ULONG* fetched) override {
@@ -95,11 +82,10 @@ class ComEnumerator final : public Items::Enum {
       : items_(items), position_(position) {
     for (const Item& item : items_) Items::AddRef(item);
   }
-  ~ComEnumerator() {
+  ~ComEnumerator() override {
     for (const Item& item : items_) Items::Release(item);
   }
 
-  volatile LONG references_ = 1;
   std::vector<Item> items_;
   size_t position_;
 };
