@@ -41,6 +41,30 @@ std::wstring FromBstr(BSTR value) {
   return value != nullptr ? std::wstring(value, SysStringLen(value)) : std::wstring();
 }
 
+// A stored property's value as its getter answers it (ToCom) and as its setter keeps it
+// (FromCom): flags as VARIANT_BOOL, texts as BSTR, numbers, colours and enumerations unchanged.
+VARIANT_BOOL ToCom(bool stored) {
+  return ToVariantBool(stored);
+}
+BSTR ToCom(const std::wstring& stored) {
+  return ToBstr(stored);
+}
+template <typename T>
+T ToCom(T stored) {
+  return stored;
+}
+
+void FromCom(VARIANT_BOOL value, bool& stored) {
+  stored = value != 0;
+}
+void FromCom(BSTR value, std::wstring& stored) {
+  stored = FromBstr(value);
+}
+template <typename T>
+void FromCom(T value, T& stored) {
+  stored = value;
+}
+
 ComPtr<IFontDisp> CreateFormFont() {
   // Tahoma, 10 pixels high at 96 pixels per inch: 7.5 points.
   FONTDESC description = {};
@@ -151,30 +175,6 @@ STDMETHODIMP ActiveFormControl::get_Visible(VARIANT_BOOL* Value) {
 STDMETHODIMP ActiveFormControl::put_Visible(VARIANT_BOOL Value) {
   return Put([&] { ShowWindow(window_->Handle(), Value != 0 ? SW_SHOWNA : SW_HIDE); });
 }
-STDMETHODIMP ActiveFormControl::get_AutoScroll(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.autoScroll); });
-}
-STDMETHODIMP ActiveFormControl::put_AutoScroll(VARIANT_BOOL Value) {
-  return Put([&] { stored_.autoScroll = Value != 0; });
-}
-STDMETHODIMP ActiveFormControl::get_AutoSize(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.autoSize); });
-}
-STDMETHODIMP ActiveFormControl::put_AutoSize(VARIANT_BOOL Value) {
-  return Put([&] { stored_.autoSize = Value != 0; });
-}
-STDMETHODIMP ActiveFormControl::get_AxBorderStyle(TxActiveFormBorderStyle* Value) {
-  return Get(Value, [&] { return stored_.axBorderStyle; });
-}
-STDMETHODIMP ActiveFormControl::put_AxBorderStyle(TxActiveFormBorderStyle Value) {
-  return Put([&] { stored_.axBorderStyle = Value; });
-}
-STDMETHODIMP ActiveFormControl::get_BorderWidth(LONG* Value) {
-  return Get(Value, [&] { return stored_.borderWidth; });
-}
-STDMETHODIMP ActiveFormControl::put_BorderWidth(LONG Value) {
-  return Put([&] { stored_.borderWidth = Value; });
-}
 STDMETHODIMP ActiveFormControl::get_Caption(BSTR* Value) {
   return Get(Value, [&] {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window_->Handle())) + 1, L'\0');
@@ -185,12 +185,6 @@ STDMETHODIMP ActiveFormControl::get_Caption(BSTR* Value) {
 }
 STDMETHODIMP ActiveFormControl::put_Caption(BSTR Value) {
   return Put([&] { SetWindowTextW(window_->Handle(), FromBstr(Value).c_str()); });
-}
-STDMETHODIMP ActiveFormControl::get_Color(OLE_COLOR* Value) {
-  return Get(Value, [&] { return stored_.color; });
-}
-STDMETHODIMP ActiveFormControl::put_Color(OLE_COLOR Value) {
-  return Put([&] { stored_.color = Value; });
 }
 STDMETHODIMP ActiveFormControl::get_Font(IFontDisp** Value) {
   return Get(Value, [&] {
@@ -217,74 +211,8 @@ STDMETHODIMP ActiveFormControl::put_Font(IFontDisp* Value) {
 STDMETHODIMP ActiveFormControl::putref_Font(IFontDisp* Value) {
   return put_Font(Value);
 }
-STDMETHODIMP ActiveFormControl::get_KeyPreview(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.keyPreview); });
-}
-STDMETHODIMP ActiveFormControl::put_KeyPreview(VARIANT_BOOL Value) {
-  return Put([&] { stored_.keyPreview = Value != 0; });
-}
-STDMETHODIMP ActiveFormControl::get_PixelsPerInch(LONG* Value) {
-  return Get(Value, [&] { return stored_.pixelsPerInch; });
-}
-STDMETHODIMP ActiveFormControl::put_PixelsPerInch(LONG Value) {
-  return Put([&] { stored_.pixelsPerInch = Value; });
-}
-STDMETHODIMP ActiveFormControl::get_PrintScale(TxPrintScale* Value) {
-  return Get(Value, [&] { return stored_.printScale; });
-}
-STDMETHODIMP ActiveFormControl::put_PrintScale(TxPrintScale Value) {
-  return Put([&] { stored_.printScale = Value; });
-}
-STDMETHODIMP ActiveFormControl::get_Scaled(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.scaled); });
-}
-STDMETHODIMP ActiveFormControl::put_Scaled(VARIANT_BOOL Value) {
-  return Put([&] { stored_.scaled = Value != 0; });
-}
 STDMETHODIMP ActiveFormControl::get_Active(VARIANT_BOOL* Value) {
   return Get(Value, [&] { return ToVariantBool(GetActiveWindow() == window_->Handle()); });
-}
-STDMETHODIMP ActiveFormControl::get_DropTarget(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.dropTarget); });
-}
-STDMETHODIMP ActiveFormControl::put_DropTarget(VARIANT_BOOL Value) {
-  return Put([&] { stored_.dropTarget = Value != 0; });
-}
-STDMETHODIMP ActiveFormControl::get_HelpFile(BSTR* Value) {
-  return Get(Value, [&] { return ToBstr(stored_.helpFile); });
-}
-STDMETHODIMP ActiveFormControl::put_HelpFile(BSTR Value) {
-  return Put([&] { stored_.helpFile = FromBstr(Value); });
-}
-STDMETHODIMP ActiveFormControl::get_PopupMode(TxPopupMode* Value) {
-  return Get(Value, [&] { return stored_.popupMode; });
-}
-STDMETHODIMP ActiveFormControl::put_PopupMode(TxPopupMode Value) {
-  return Put([&] { stored_.popupMode = Value; });
-}
-STDMETHODIMP ActiveFormControl::get_ScreenSnap(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.screenSnap); });
-}
-STDMETHODIMP ActiveFormControl::put_ScreenSnap(VARIANT_BOOL Value) {
-  return Put([&] { stored_.screenSnap = Value != 0; });
-}
-STDMETHODIMP ActiveFormControl::get_SnapBuffer(LONG* Value) {
-  return Get(Value, [&] { return stored_.snapBuffer; });
-}
-STDMETHODIMP ActiveFormControl::put_SnapBuffer(LONG Value) {
-  return Put([&] { stored_.snapBuffer = Value; });
-}
-STDMETHODIMP ActiveFormControl::get_DockSite(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.dockSite); });
-}
-STDMETHODIMP ActiveFormControl::put_DockSite(VARIANT_BOOL Value) {
-  return Put([&] { stored_.dockSite = Value != 0; });
-}
-STDMETHODIMP ActiveFormControl::get_DoubleBuffered(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.doubleBuffered); });
-}
-STDMETHODIMP ActiveFormControl::put_DoubleBuffered(VARIANT_BOOL Value) {
-  return Put([&] { stored_.doubleBuffered = Value != 0; });
 }
 STDMETHODIMP ActiveFormControl::get_AlignDisabled(VARIANT_BOOL* Value) {
   return Get(Value, [] { return VARIANT_FALSE; });
@@ -298,18 +226,6 @@ STDMETHODIMP ActiveFormControl::get_MouseInClient(VARIANT_BOOL* Value) {
 }
 STDMETHODIMP ActiveFormControl::get_VisibleDockClientCount(LONG* Value) {
   return Get(Value, [] { return LONG{0}; });
-}
-STDMETHODIMP ActiveFormControl::get_ParentDoubleBuffered(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.parentDoubleBuffered); });
-}
-STDMETHODIMP ActiveFormControl::put_ParentDoubleBuffered(VARIANT_BOOL Value) {
-  return Put([&] { stored_.parentDoubleBuffered = Value != 0; });
-}
-STDMETHODIMP ActiveFormControl::get_UseDockManager(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.useDockManager); });
-}
-STDMETHODIMP ActiveFormControl::put_UseDockManager(VARIANT_BOOL Value) {
-  return Put([&] { stored_.useDockManager = Value != 0; });
 }
 STDMETHODIMP ActiveFormControl::get_Enabled(VARIANT_BOOL* Value) {
   return Get(Value, [&] { return ToVariantBool(IsWindowEnabled(window_->Handle()) != FALSE); });
@@ -347,18 +263,38 @@ STDMETHODIMP ActiveFormControl::get_ExplicitHeight(LONG* Value) {
     return r.bottom - r.top;
   });
 }
-STDMETHODIMP ActiveFormControl::get_AlignWithMargins(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.alignWithMargins); });
-}
-STDMETHODIMP ActiveFormControl::put_AlignWithMargins(VARIANT_BOOL Value) {
-  return Put([&] { stored_.alignWithMargins = Value != 0; });
-}
-STDMETHODIMP ActiveFormControl::get_ParentCustomHint(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.parentCustomHint); });
-}
-STDMETHODIMP ActiveFormControl::put_ParentCustomHint(VARIANT_BOOL Value) {
-  return Put([&] { stored_.parentCustomHint = Value != 0; });
-}
+
+// ---- The stored properties: values the weighing form keeps for its host and has no use for ----
+
+#define TRAVINEL_STORED_PROPERTY(Name, Type, field)          \
+  STDMETHODIMP ActiveFormControl::get_##Name(Type* Value) {  \
+    return Get(Value, [&] { return ToCom(stored_.field); }); \
+  }                                                          \
+  STDMETHODIMP ActiveFormControl::put_##Name(Type Value) {   \
+    return Put([&] { FromCom(Value, stored_.field); });      \
+  }
+
+TRAVINEL_STORED_PROPERTY(AutoScroll, VARIANT_BOOL, autoScroll)
+TRAVINEL_STORED_PROPERTY(AutoSize, VARIANT_BOOL, autoSize)
+TRAVINEL_STORED_PROPERTY(AxBorderStyle, TxActiveFormBorderStyle, axBorderStyle)
+TRAVINEL_STORED_PROPERTY(BorderWidth, LONG, borderWidth)
+TRAVINEL_STORED_PROPERTY(Color, OLE_COLOR, color)
+TRAVINEL_STORED_PROPERTY(KeyPreview, VARIANT_BOOL, keyPreview)
+TRAVINEL_STORED_PROPERTY(PixelsPerInch, LONG, pixelsPerInch)
+TRAVINEL_STORED_PROPERTY(PrintScale, TxPrintScale, printScale)
+TRAVINEL_STORED_PROPERTY(Scaled, VARIANT_BOOL, scaled)
+TRAVINEL_STORED_PROPERTY(DropTarget, VARIANT_BOOL, dropTarget)
+TRAVINEL_STORED_PROPERTY(HelpFile, BSTR, helpFile)
+TRAVINEL_STORED_PROPERTY(PopupMode, TxPopupMode, popupMode)
+TRAVINEL_STORED_PROPERTY(ScreenSnap, VARIANT_BOOL, screenSnap)
+TRAVINEL_STORED_PROPERTY(SnapBuffer, LONG, snapBuffer)
+TRAVINEL_STORED_PROPERTY(DockSite, VARIANT_BOOL, dockSite)
+TRAVINEL_STORED_PROPERTY(DoubleBuffered, VARIANT_BOOL, doubleBuffered)
+TRAVINEL_STORED_PROPERTY(ParentDoubleBuffered, VARIANT_BOOL, parentDoubleBuffered)
+TRAVINEL_STORED_PROPERTY(UseDockManager, VARIANT_BOOL, useDockManager)
+TRAVINEL_STORED_PROPERTY(AlignWithMargins, VARIANT_BOOL, alignWithMargins)
+TRAVINEL_STORED_PROPERTY(ParentCustomHint, VARIANT_BOOL, parentCustomHint)
+#undef TRAVINEL_STORED_PROPERTY
 
 // ---- The scale's properties and the reading -------------------------------------------------
 
