@@ -305,6 +305,14 @@ TEST_F(AtlHostTest, EnumeratesItsConnectionPointAndItsConnection) {
   EXPECT_TRUE(IsEqualIID(events, DIID_IFfrmActivexFormEvents));
   EXPECT_EQ(points->Next(1, found + 1, nullptr), S_FALSE);
   EXPECT_EQ(points->Reset(), S_OK);
+  // A copy starts where the original stands and hands out the same connection point.
+  IEnumConnectionPoints* copy = nullptr;
+  ASSERT_EQ(points->Clone(&copy), S_OK);
+  IConnectionPoint* again = nullptr;
+  EXPECT_EQ(copy->Next(1, &again, nullptr), S_OK);
+  EXPECT_EQ(again, found[0]);
+  if (again != nullptr) again->Release();
+  copy->Release();
   EXPECT_EQ(points->Skip(2), S_FALSE);
   points->Release();
 

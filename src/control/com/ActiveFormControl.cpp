@@ -13,6 +13,8 @@
 namespace trv::com {
 namespace {
 
+using Microsoft::WRL::ComPtr;
+
 VARIANT_BOOL ToVariantBool(bool value) {
   return value ? VARIANT_TRUE : VARIANT_FALSE;
 }
@@ -39,7 +41,31 @@ std::wstring FromBstr(BSTR value) {
   return value != nullptr ? std::wstring(value, SysStringLen(value)) : std::wstring();
 }
 
-IFontDisp* CreateFormFont() {
+// A stored property's value as its getter answers it (ToCom) and as its setter keeps it
+// (FromCom): flags as VARIANT_BOOL, texts as BSTR, numbers, colours and enumerations unchanged.
+VARIANT_BOOL ToCom(bool stored) {
+  return ToVariantBool(stored);
+}
+BSTR ToCom(const std::wstring& stored) {
+  return ToBstr(stored);
+}
+template <typename T>
+T ToCom(T stored) {
+  return stored;
+}
+
+void FromCom(VARIANT_BOOL value, bool& stored) {
+  stored = value != 0;
+}
+void FromCom(BSTR value, std::wstring& stored) {
+  stored = FromBstr(value);
+}
+template <typename T>
+void FromCom(T value, T& stored) {
+  stored = value;
+}
+
+ComPtr<IFontDisp> CreateFormFont() {
   // Tahoma, 10 pixels high at 96 pixels per inch: 7.5 points.
   FONTDESC description = {};
   description.cbSizeofstruct = sizeof description;
@@ -47,8 +73,8 @@ IFontDisp* CreateFormFont() {
   description.cySize.int64 = 75000;
   description.sWeight = FW_NORMAL;
   description.sCharset = DEFAULT_CHARSET;
-  IFontDisp* font = nullptr;
-  OleCreateFontIndirect(&description, IID_IFontDisp, reinterpret_cast<void**>(&font));
+  ComPtr<IFontDisp> font;
+  OleCreateFontIndirect(&description, IID_IFontDisp, &font);
   return font;
 }
 
@@ -57,11 +83,8 @@ IFontDisp* CreateFormFont() {
 // ---- Life ---------------------------------------------------------------------------------
 
 HRESULT ActiveFormControl::Create(REFIID riid, void** object) {
-  auto* control = new ActiveFormControl();
-  control->AddRef();
-  const HRESULT result = control->QueryInterface(riid, object);
-  control->Release();
-  return result;
+  const ComPtr<ActiveFormControl> control = new ActiveFormControl();
+  return control->QueryInterface(riid, object);
 }
 
 ActiveFormControl::ActiveFormControl()
@@ -78,40 +101,15 @@ ActiveFormControl::~ActiveFormControl() {
   // reaches the host.
   window_.reset();
   connectionPoint_->Detach();
-  connectionPoint_->Release();
-  if (font_ != nullptr) font_->Release();
+  connectionPoint_.Reset();
+  font_.Reset();
   ComServer::Instance().ObjectDestroyed();
 }
 
-STDMETHODIMP ActiveFormControl::QueryInterface(REFIID riid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  *object = nullptr;
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-      IsEqualIID(riid, IID_IFfrmActivexForm)) {
-    *object = static_cast<IFfrmActivexForm*>(this);
-  } else if (IsEqualIID(riid, IID_ISupportErrorInfo)) {
-    *object = static_cast<ISupportErrorInfo*>(this);
-  } else if (IsEqualIID(riid, IID_IProvideClassInfo) || IsEqualIID(riid, IID_IProvideClassInfo2)) {
-    *object = static_cast<IProvideClassInfo2*>(this);
-  } else if (IsEqualIID(riid, IID_IConnectionPointContainer)) {
-    *object = static_cast<IConnectionPointContainer*>(this);
-  } else if (embedding_.Find(riid, object)) {
-    return S_OK;  // already AddRef'ed
-  } else {
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
-}
-
-STDMETHODIMP_(ULONG) ActiveFormControl::AddRef() {
-  return InterlockedIncrement(&references_);
-}
-
-STDMETHODIMP_(ULONG) ActiveFormControl::Release() {
-  const LONG left = InterlockedDecrement(&references_);
-  if (left == 0) delete this;
-  return left;
+bool ActiveFormControl::FindOther(REFIID riid, void** object) {
+  if (IsEqualIID(riid, IID_IDispatch)) return Give<IFfrmActivexForm>(object);
+  if (IsEqualIID(riid, IID_IProvideClassInfo)) return Give<IProvideClassInfo2>(object);
+  return embedding_.Find(riid, object);
 }
 
 void ActiveFormControl::FreezeEvents(bool freeze) {
@@ -142,35 +140,30 @@ STDMETHODIMP ActiveFormControl::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT
   // The system's dispatcher reads the arrays unchecked: a host's null must not reach it.
   if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   if (count > 0 && (names == nullptr || ids == nullptr)) return E_POINTER;
-  ITypeInfo* info = nullptr;
-  HRESULT result = InterfaceTypeInfo(&info);
+  ComPtr<ITypeInfo> info;
+  const HRESULT result = InterfaceTypeInfo(&info);
   if (FAILED(result)) return result;
-  result = DispGetIDsOfNames(info, names, count, ids);
-  info->Release();
-  return result;
+  return DispGetIDsOfNames(info.Get(), names, count, ids);
 }
 
 STDMETHODIMP ActiveFormControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                                        VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
   if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   if (params == nullptr) return E_POINTER;
-  ITypeInfo* info = nullptr;
-  HRESULT outcome = InterfaceTypeInfo(&info);
+  ComPtr<ITypeInfo> info;
+  const HRESULT outcome = InterfaceTypeInfo(&info);
   if (FAILED(outcome)) return outcome;
-  outcome = info->Invoke(static_cast<IFfrmActivexForm*>(this), id, flags, params, result, exception,
-                         argumentError);
-  info->Release();
-  return outcome;
+  return info->Invoke(static_cast<IFfrmActivexForm*>(this), id, flags, params, result, exception,
+                      argumentError);
 }
 
 HRESULT ActiveFormControl::InterfaceTypeInfo(ITypeInfo** info) {
-  ITypeInfo* dispatch = nullptr;
+  ComPtr<ITypeInfo> dispatch;
   HRESULT result = ComServer::Instance().TypeInfoOf(IID_IFfrmActivexForm, &dispatch);
   if (FAILED(result)) return result;
   HREFTYPE vtableHalf = 0;
   result = dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableHalf);
   if (SUCCEEDED(result)) result = dispatch->GetRefTypeInfo(vtableHalf, info);
-  dispatch->Release();
   return result;
 }
 
@@ -181,30 +174,6 @@ STDMETHODIMP ActiveFormControl::get_Visible(VARIANT_BOOL* Value) {
 }
 STDMETHODIMP ActiveFormControl::put_Visible(VARIANT_BOOL Value) {
   return Put([&] { ShowWindow(window_->Handle(), Value != 0 ? SW_SHOWNA : SW_HIDE); });
-}
-STDMETHODIMP ActiveFormControl::get_AutoScroll(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.autoScroll); });
-}
-STDMETHODIMP ActiveFormControl::put_AutoScroll(VARIANT_BOOL Value) {
-  return Put([&] { stored_.autoScroll = Value != 0; });
-}
-STDMETHODIMP ActiveFormControl::get_AutoSize(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.autoSize); });
-}
-STDMETHODIMP ActiveFormControl::put_AutoSize(VARIANT_BOOL Value) {
-  return Put([&] { stored_.autoSize = Value != 0; });
-}
-STDMETHODIMP ActiveFormControl::get_AxBorderStyle(TxActiveFormBorderStyle* Value) {
-  return Get(Value, [&] { return stored_.axBorderStyle; });
-}
-STDMETHODIMP ActiveFormControl::put_AxBorderStyle(TxActiveFormBorderStyle Value) {
-  return Put([&] { stored_.axBorderStyle = Value; });
-}
-STDMETHODIMP ActiveFormControl::get_BorderWidth(LONG* Value) {
-  return Get(Value, [&] { return stored_.borderWidth; });
-}
-STDMETHODIMP ActiveFormControl::put_BorderWidth(LONG Value) {
-  return Put([&] { stored_.borderWidth = Value; });
 }
 STDMETHODIMP ActiveFormControl::get_Caption(BSTR* Value) {
   return Get(Value, [&] {
@@ -217,108 +186,33 @@ STDMETHODIMP ActiveFormControl::get_Caption(BSTR* Value) {
 STDMETHODIMP ActiveFormControl::put_Caption(BSTR Value) {
   return Put([&] { SetWindowTextW(window_->Handle(), FromBstr(Value).c_str()); });
 }
-STDMETHODIMP ActiveFormControl::get_Color(OLE_COLOR* Value) {
-  return Get(Value, [&] { return stored_.color; });
-}
-STDMETHODIMP ActiveFormControl::put_Color(OLE_COLOR Value) {
-  return Put([&] { stored_.color = Value; });
-}
 STDMETHODIMP ActiveFormControl::get_Font(IFontDisp** Value) {
   return Get(Value, [&] {
-    if (font_ != nullptr) font_->AddRef();
-    return font_;
+    IFontDisp* font = nullptr;
+    font_.CopyTo(&font);
+    return font;
   });
 }
 STDMETHODIMP ActiveFormControl::put_Font(IFontDisp* Value) {
   return Put([&] {
     // The given font's attributes become the form's: a copy of it, not the caller's object.
-    IFont* given = nullptr;
-    if (Value == nullptr ||
-        FAILED(Value->QueryInterface(IID_IFont, reinterpret_cast<void**>(&given)))) {
+    ComPtr<IFont> given;
+    if (Value == nullptr || FAILED(Value->QueryInterface(IID_IFont, &given))) {
       throw ComError(E_INVALIDARG, "Font: not an OLE font");
     }
-    IFont* copy = nullptr;
+    ComPtr<IFont> copy;
     const HRESULT cloned = given->Clone(&copy);
-    given->Release();
     if (FAILED(cloned)) throw ComError(cloned, "Font: the font could not be copied");
-    IFontDisp* dispatch = nullptr;
-    copy->QueryInterface(IID_IFontDisp, reinterpret_cast<void**>(&dispatch));
-    copy->Release();
-    if (font_ != nullptr) font_->Release();
+    ComPtr<IFontDisp> dispatch;
+    copy->QueryInterface(IID_IFontDisp, &dispatch);
     font_ = dispatch;
   });
 }
 STDMETHODIMP ActiveFormControl::putref_Font(IFontDisp* Value) {
   return put_Font(Value);
 }
-STDMETHODIMP ActiveFormControl::get_KeyPreview(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.keyPreview); });
-}
-STDMETHODIMP ActiveFormControl::put_KeyPreview(VARIANT_BOOL Value) {
-  return Put([&] { stored_.keyPreview = Value != 0; });
-}
-STDMETHODIMP ActiveFormControl::get_PixelsPerInch(LONG* Value) {
-  return Get(Value, [&] { return stored_.pixelsPerInch; });
-}
-STDMETHODIMP ActiveFormControl::put_PixelsPerInch(LONG Value) {
-  return Put([&] { stored_.pixelsPerInch = Value; });
-}
-STDMETHODIMP ActiveFormControl::get_PrintScale(TxPrintScale* Value) {
-  return Get(Value, [&] { return stored_.printScale; });
-}
-STDMETHODIMP ActiveFormControl::put_PrintScale(TxPrintScale Value) {
-  return Put([&] { stored_.printScale = Value; });
-}
-STDMETHODIMP ActiveFormControl::get_Scaled(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.scaled); });
-}
-STDMETHODIMP ActiveFormControl::put_Scaled(VARIANT_BOOL Value) {
-  return Put([&] { stored_.scaled = Value != 0; });
-}
 STDMETHODIMP ActiveFormControl::get_Active(VARIANT_BOOL* Value) {
   return Get(Value, [&] { return ToVariantBool(GetActiveWindow() == window_->Handle()); });
-}
-STDMETHODIMP ActiveFormControl::get_DropTarget(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.dropTarget); });
-}
-STDMETHODIMP ActiveFormControl::put_DropTarget(VARIANT_BOOL Value) {
-  return Put([&] { stored_.dropTarget = Value != 0; });
-}
-STDMETHODIMP ActiveFormControl::get_HelpFile(BSTR* Value) {
-  return Get(Value, [&] { return ToBstr(stored_.helpFile); });
-}
-STDMETHODIMP ActiveFormControl::put_HelpFile(BSTR Value) {
-  return Put([&] { stored_.helpFile = FromBstr(Value); });
-}
-STDMETHODIMP ActiveFormControl::get_PopupMode(TxPopupMode* Value) {
-  return Get(Value, [&] { return stored_.popupMode; });
-}
-STDMETHODIMP ActiveFormControl::put_PopupMode(TxPopupMode Value) {
-  return Put([&] { stored_.popupMode = Value; });
-}
-STDMETHODIMP ActiveFormControl::get_ScreenSnap(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.screenSnap); });
-}
-STDMETHODIMP ActiveFormControl::put_ScreenSnap(VARIANT_BOOL Value) {
-  return Put([&] { stored_.screenSnap = Value != 0; });
-}
-STDMETHODIMP ActiveFormControl::get_SnapBuffer(LONG* Value) {
-  return Get(Value, [&] { return stored_.snapBuffer; });
-}
-STDMETHODIMP ActiveFormControl::put_SnapBuffer(LONG Value) {
-  return Put([&] { stored_.snapBuffer = Value; });
-}
-STDMETHODIMP ActiveFormControl::get_DockSite(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.dockSite); });
-}
-STDMETHODIMP ActiveFormControl::put_DockSite(VARIANT_BOOL Value) {
-  return Put([&] { stored_.dockSite = Value != 0; });
-}
-STDMETHODIMP ActiveFormControl::get_DoubleBuffered(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.doubleBuffered); });
-}
-STDMETHODIMP ActiveFormControl::put_DoubleBuffered(VARIANT_BOOL Value) {
-  return Put([&] { stored_.doubleBuffered = Value != 0; });
 }
 STDMETHODIMP ActiveFormControl::get_AlignDisabled(VARIANT_BOOL* Value) {
   return Get(Value, [] { return VARIANT_FALSE; });
@@ -332,18 +226,6 @@ STDMETHODIMP ActiveFormControl::get_MouseInClient(VARIANT_BOOL* Value) {
 }
 STDMETHODIMP ActiveFormControl::get_VisibleDockClientCount(LONG* Value) {
   return Get(Value, [] { return LONG{0}; });
-}
-STDMETHODIMP ActiveFormControl::get_ParentDoubleBuffered(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.parentDoubleBuffered); });
-}
-STDMETHODIMP ActiveFormControl::put_ParentDoubleBuffered(VARIANT_BOOL Value) {
-  return Put([&] { stored_.parentDoubleBuffered = Value != 0; });
-}
-STDMETHODIMP ActiveFormControl::get_UseDockManager(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.useDockManager); });
-}
-STDMETHODIMP ActiveFormControl::put_UseDockManager(VARIANT_BOOL Value) {
-  return Put([&] { stored_.useDockManager = Value != 0; });
 }
 STDMETHODIMP ActiveFormControl::get_Enabled(VARIANT_BOOL* Value) {
   return Get(Value, [&] { return ToVariantBool(IsWindowEnabled(window_->Handle()) != FALSE); });
@@ -381,18 +263,38 @@ STDMETHODIMP ActiveFormControl::get_ExplicitHeight(LONG* Value) {
     return r.bottom - r.top;
   });
 }
-STDMETHODIMP ActiveFormControl::get_AlignWithMargins(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.alignWithMargins); });
-}
-STDMETHODIMP ActiveFormControl::put_AlignWithMargins(VARIANT_BOOL Value) {
-  return Put([&] { stored_.alignWithMargins = Value != 0; });
-}
-STDMETHODIMP ActiveFormControl::get_ParentCustomHint(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(stored_.parentCustomHint); });
-}
-STDMETHODIMP ActiveFormControl::put_ParentCustomHint(VARIANT_BOOL Value) {
-  return Put([&] { stored_.parentCustomHint = Value != 0; });
-}
+
+// ---- The stored properties: values the weighing form keeps for its host and has no use for ----
+
+#define TRAVINEL_STORED_PROPERTY(Name, Type, field)          \
+  STDMETHODIMP ActiveFormControl::get_##Name(Type* Value) {  \
+    return Get(Value, [&] { return ToCom(stored_.field); }); \
+  }                                                          \
+  STDMETHODIMP ActiveFormControl::put_##Name(Type Value) {   \
+    return Put([&] { FromCom(Value, stored_.field); });      \
+  }
+
+TRAVINEL_STORED_PROPERTY(AutoScroll, VARIANT_BOOL, autoScroll)
+TRAVINEL_STORED_PROPERTY(AutoSize, VARIANT_BOOL, autoSize)
+TRAVINEL_STORED_PROPERTY(AxBorderStyle, TxActiveFormBorderStyle, axBorderStyle)
+TRAVINEL_STORED_PROPERTY(BorderWidth, LONG, borderWidth)
+TRAVINEL_STORED_PROPERTY(Color, OLE_COLOR, color)
+TRAVINEL_STORED_PROPERTY(KeyPreview, VARIANT_BOOL, keyPreview)
+TRAVINEL_STORED_PROPERTY(PixelsPerInch, LONG, pixelsPerInch)
+TRAVINEL_STORED_PROPERTY(PrintScale, TxPrintScale, printScale)
+TRAVINEL_STORED_PROPERTY(Scaled, VARIANT_BOOL, scaled)
+TRAVINEL_STORED_PROPERTY(DropTarget, VARIANT_BOOL, dropTarget)
+TRAVINEL_STORED_PROPERTY(HelpFile, BSTR, helpFile)
+TRAVINEL_STORED_PROPERTY(PopupMode, TxPopupMode, popupMode)
+TRAVINEL_STORED_PROPERTY(ScreenSnap, VARIANT_BOOL, screenSnap)
+TRAVINEL_STORED_PROPERTY(SnapBuffer, LONG, snapBuffer)
+TRAVINEL_STORED_PROPERTY(DockSite, VARIANT_BOOL, dockSite)
+TRAVINEL_STORED_PROPERTY(DoubleBuffered, VARIANT_BOOL, doubleBuffered)
+TRAVINEL_STORED_PROPERTY(ParentDoubleBuffered, VARIANT_BOOL, parentDoubleBuffered)
+TRAVINEL_STORED_PROPERTY(UseDockManager, VARIANT_BOOL, useDockManager)
+TRAVINEL_STORED_PROPERTY(AlignWithMargins, VARIANT_BOOL, alignWithMargins)
+TRAVINEL_STORED_PROPERTY(ParentCustomHint, VARIANT_BOOL, parentCustomHint)
+#undef TRAVINEL_STORED_PROPERTY
 
 // ---- The scale's properties and the reading -------------------------------------------------
 
@@ -462,7 +364,7 @@ STDMETHODIMP ActiveFormControl::GetGUID(DWORD kind, GUID* guid) {
 }
 
 STDMETHODIMP ActiveFormControl::EnumConnectionPoints(IEnumConnectionPoints** points) {
-  IConnectionPoint* const point = connectionPoint_;
+  IConnectionPoint* const point = connectionPoint_.Get();
   return ComEnumerator<ConnectionPointItems>::Create(&point, 1, points);
 }
 
@@ -470,8 +372,8 @@ STDMETHODIMP ActiveFormControl::FindConnectionPoint(REFIID riid, IConnectionPoin
   if (point == nullptr) return E_POINTER;
   *point = nullptr;
   if (!IsEqualIID(riid, DIID_IFfrmActivexFormEvents)) return CONNECT_E_NOCONNECTION;
-  connectionPoint_->AddRef();
-  *point = connectionPoint_;
+  *point = connectionPoint_.Get();
+  (*point)->AddRef();
   return S_OK;
 }
 

@@ -2,12 +2,14 @@
 
 #include <ocidl.h>
 #include <windows.h>
+#include <wrl/client.h>
 
 #include <memory>
 #include <string>
 
 #include "Dornavel_h.h"
 #include "control/Win32FormWindow.h"
+#include "control/com/ComObject.h"
 #include "control/com/OleEmbedding.h"
 #include "control/com/SiteLock.h"
 
@@ -20,10 +22,8 @@ class EventConnectionPoint;
 // failures with error information, offers its event connection point, and delegates the OLE
 // embedding interfaces a container needs to OleEmbedding. It owns the form's window, which
 // starts hidden and becomes the container's child when the control is activated in place.
-class ActiveFormControl final : public IFfrmActivexForm,
-                                public ISupportErrorInfo,
-                                public IProvideClassInfo2,
-                                public IConnectionPointContainer {
+class ActiveFormControl final : public ComObject<IFfrmActivexForm, ISupportErrorInfo,
+                                                 IProvideClassInfo2, IConnectionPointContainer> {
  public:
   // The class factory's creator: one new control, asked for riid.
   static HRESULT Create(REFIID riid, void** object);
@@ -36,11 +36,6 @@ class ActiveFormControl final : public IFfrmActivexForm,
   // freeze holds.
   void FreezeEvents(bool freeze);
   bool EventsFrozen() const { return eventsFrozen_ > 0; }
-
-  // IUnknown
-  STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
 
   // IDispatch
   STDMETHODIMP GetTypeInfoCount(UINT* count) override;
@@ -169,18 +164,20 @@ class ActiveFormControl final : public IFfrmActivexForm,
   };
 
   ActiveFormControl();
-  ~ActiveFormControl();
+  ~ActiveFormControl() override;
+  // IDispatch and IProvideClassInfo through the interfaces that extend them, and the embedding's
+  // interfaces.
+  bool FindOther(REFIID riid, void** object) override;
   // The type description that Invoke runs on: the virtual-table half of the dual interface,
   // so that the call lands on the members and never back on this Invoke.
   HRESULT InterfaceTypeInfo(ITypeInfo** info);
 
-  volatile LONG references_ = 0;
   int eventsFrozen_ = 0;
   SiteLock siteLock_;
   std::unique_ptr<Win32FormWindow> window_;
   StoredProperties stored_;
-  IFontDisp* font_ = nullptr;
-  EventConnectionPoint* connectionPoint_ = nullptr;
+  Microsoft::WRL::ComPtr<IFontDisp> font_;
+  Microsoft::WRL::ComPtr<EventConnectionPoint> connectionPoint_;
   OleEmbedding embedding_;
 };
 

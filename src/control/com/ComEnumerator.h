@@ -2,37 +2,54 @@
 
 #include <ocidl.h>
 #include <windows.h>
+#include <wrl/client.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
+
+#include "control/com/ComObject.h"
 
 namespace trv::com {
 
-// How the enumerators below hold and hand out their items: the interface they answer, and the
-// reference counting of an item.
+// How the enumerators below hold and hand out their items: the interface they answer, the item
+// as it is handed out, the item as the enumerator holds it (with a reference of its own), and
+// the two conversions (HandOut gives the caller a new reference).
 struct ConnectionPointItems {
   using Enum = IEnumConnectionPoints;
   using Item = IConnectionPoint*;
-  static const IID& Iid() { return IID_IEnumConnectionPoints; }
-  static void AddRef(Item item) { item->AddRef(); }
-  static void Release(Item item) { item->Release(); }
+  using Held = Microsoft::WRL::ComPtr<IConnectionPoint>;
+  static Held Hold(Item item) { return Held(item); }
+  static Item HandOut(const Held& held) {
+    Item item = nullptr;
+    held.CopyTo(&item);
+    return item;
+  }
 };
 
 struct ConnectionItems {
   using Enum = IEnumConnections;
   using Item = CONNECTDATA;
-  static const IID& Iid() { return IID_IEnumConnections; }
-  static void AddRef(const Item& item) { item.pUnk->AddRef(); }
-  static void Release(const Item& item) { item.pUnk->Release(); }
+  struct Held {
+    Microsoft::WRL::ComPtr<IUnknown> sink;
+    DWORD cookie;
+  };
+  static Held Hold(const Item& item) { return {item.pUnk, item.dwCookie}; }
+  static Item HandOut(const Held& held) {
+    Item item = {nullptr, held.cookie};
+    held.sink.CopyTo(&item.pUnk);
+    return item;
+  }
 };
 
 // A COM enumerator over a snapshot of items taken when it was made: it holds a reference to
 // each, and every item it hands out carries a new one, which the caller releases.
 template <typename Items>
-class ComEnumerator final : public Items::Enum {
+class ComEnumerator final : public ComObject<typename Items::Enum> {
  public:
   using Enum = typename Items::Enum;
   using Item = typename Items::Item;
+  using Held = typename Items::Held;
 
   // A new enumerator over the count items at `items`, at the first of them; E_OUTOFMEMORY when
   // it cannot be made.
@@ -40,26 +57,13 @@ class ComEnumerator final : public Items::Enum {
     if (enumerator == nullptr) return E_POINTER;
     *enumerator = nullptr;
     try {
-      *enumerator = new ComEnumerator(std::vector<Item>(items, items + count), 0);
+      std::vector<Held> held;
+      held.reserve(count);
+      for (size_t i = 0; i < count; ++i) held.push_back(Items::Hold(items[i]));
+      return Make(std::move(held), 0, enumerator);
     } catch (...) {
       return E_OUTOFMEMORY;
     }
-    return S_OK;
-  }
-
-  STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, Items::Iid())) return E_NOINTERFACE;
-    *object = static_cast<Enum*>(this);
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return left;
   }
 
   STDMETHODIMP Next(ULONG count, Item* items, ULONG* fetched) override {
@@ -67,10 +71,7 @@ class ComEnumerator final : public Items::Enum {
     if (items == nullptr) return E_POINTER;
     if (count > 1 && fetched == nullptr) return E_INVALIDARG;
     const size_t handed = std::min<size_t>(count, items_.size() - position_);
-    for (size_t i = 0; i < handed; ++i) {
-      items[i] = items_[position_ + i];
-      Items::AddRef(items[i]);
-    }
+    for (size_t i = 0; i < handed; ++i) items[i] = Items::HandOut(items_[position_ + i]);
     position_ += handed;
     if (fetched != nullptr) *fetched = static_cast<ULONG>(handed);
     return handed == count ? S_OK : S_FALSE;
@@ -85,22 +86,30 @@ class ComEnumerator final : public Items::Enum {
     return S_OK;
   }
   STDMETHODIMP Clone(Enum** copy) override {
-    const HRESULT result = Create(items_.data(), items_.size(), copy);
-    if (SUCCEEDED(result)) static_cast<ComEnumerator*>(*copy)->position_ = position_;
-    return result;
+    if (copy == nullptr) return E_POINTER;
+    *copy = nullptr;
+    try {
+      return Make(items_, position_, copy);
+    } catch (...) {
+      return E_OUTOFMEMORY;
+    }
   }
 
  private:
-  ComEnumerator(const std::vector<Item>& items, size_t position)
-      : items_(items), position_(position) {
-    for (const Item& item : items_) Items::AddRef(item);
-  }
-  ~ComEnumerator() {
-    for (const Item& item : items_) Items::Release(item);
+  ComEnumerator(std::vector<Held> items, size_t position)
+      : items_(std::move(items)), position_(position) {}
+  ~ComEnumerator() override = default;
+
+  // A new enumerator over items, at position, handed out as the caller's.
+  static HRESULT Make(std::vector<Held> items, size_t position, Enum** enumerator) {
+    const Microsoft::WRL::ComPtr<ComEnumerator> created =
+        new ComEnumerator(std::move(items), position);
+    *enumerator = created.Get();
+    (*enumerator)->AddRef();
+    return S_OK;
   }
 
-  volatile LONG references_ = 1;
-  std::vector<Item> items_;
+  std::vector<Held> items_;
   size_t position_;
 };
 

@@ -1,6 +1,7 @@
 #include "control/com/ComErrors.h"
 
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include <exception>
 
@@ -11,18 +12,14 @@ namespace trv::com {
 namespace {
 
 void SetThreadErrorInfo(REFIID riid, const std::string& message) {
-  ICreateErrorInfo* create = nullptr;
+  Microsoft::WRL::ComPtr<ICreateErrorInfo> create;
   if (FAILED(CreateErrorInfo(&create))) return;
   const std::wstring description = platform::Utf8ToWide(message);
   create->SetGUID(riid);
   create->SetSource(const_cast<LPOLESTR>(kProgId));
   create->SetDescription(const_cast<LPOLESTR>(description.c_str()));
-  IErrorInfo* info = nullptr;
-  if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
-    SetErrorInfo(0, info);
-    info->Release();
-  }
-  create->Release();
+  Microsoft::WRL::ComPtr<IErrorInfo> info;
+  if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, &info))) SetErrorInfo(0, info.Get());
 }
 
 }  // namespace

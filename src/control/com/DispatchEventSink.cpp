@@ -8,13 +8,7 @@
 namespace trv::com {
 
 DispatchEventSink::DispatchEventSink(IDispatch* sink, std::function<bool()> frozen)
-    : sink_(sink), frozen_(std::move(frozen)) {
-  sink_->AddRef();
-}
-
-DispatchEventSink::~DispatchEventSink() {
-  sink_->Release();
-}
+    : sink_(sink), frozen_(std::move(frozen)) {}
 
 void DispatchEventSink::Fire(Event event) {
   DISPPARAMS none = {};

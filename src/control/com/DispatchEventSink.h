@@ -2,6 +2,7 @@
 
 #include <oaidl.h>
 #include <windows.h>
+#include <wrl/client.h>
 
 #include <functional>
 
@@ -16,7 +17,6 @@ namespace trv::com {
 class DispatchEventSink final : public FormEventSink {
  public:
   DispatchEventSink(IDispatch* sink, std::function<bool()> frozen);
-  ~DispatchEventSink() override;
   DispatchEventSink(const DispatchEventSink&) = delete;
   DispatchEventSink& operator=(const DispatchEventSink&) = delete;
 
@@ -26,7 +26,7 @@ class DispatchEventSink final : public FormEventSink {
  private:
   void Call(Event event, DISPPARAMS& parameters);
 
-  IDispatch* sink_;
+  Microsoft::WRL::ComPtr<IDispatch> sink_;
   std::function<bool()> frozen_;
 };
 

@@ -10,37 +10,9 @@ namespace trv::com {
 
 EventConnectionPoint::EventConnectionPoint(ActiveFormControl& control) : control_(&control) {}
 
-EventConnectionPoint::~EventConnectionPoint() {
-  if (sink_ != nullptr) sink_->Release();
-}
-
 void EventConnectionPoint::Detach() {
   control_ = nullptr;
-  if (sink_ != nullptr) {
-    sink_->Release();
-    sink_ = nullptr;
-  }
-}
-
-STDMETHODIMP EventConnectionPoint::QueryInterface(REFIID riid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IConnectionPoint)) {
-    *object = static_cast<IConnectionPoint*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) EventConnectionPoint::AddRef() {
-  return InterlockedIncrement(&references_);
-}
-
-STDMETHODIMP_(ULONG) EventConnectionPoint::Release() {
-  const LONG left = InterlockedDecrement(&references_);
-  if (left == 0) delete this;
-  return left;
+  sink_.Reset();
 }
 
 STDMETHODIMP EventConnectionPoint::GetConnectionInterface(IID* iid) {
@@ -63,17 +35,16 @@ STDMETHODIMP EventConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
   *cookie = 0;
   if (control_ == nullptr) return E_UNEXPECTED;
   if (sink_ != nullptr) return CONNECT_E_ADVISELIMIT;
-  IDispatch* events = nullptr;
-  if (FAILED(
-          sink->QueryInterface(DIID_IFfrmActivexFormEvents, reinterpret_cast<void**>(&events)))) {
+  Microsoft::WRL::ComPtr<IDispatch> events;
+  if (FAILED(sink->QueryInterface(DIID_IFfrmActivexFormEvents, &events))) {
     return CONNECT_E_CANNOTCONNECT;
   }
   sink_ = events;
   *cookie = kCookie;
   try {
     ActiveFormControl* control = control_;
-    control_->Form().EventSinkChanged(
-        std::make_shared<DispatchEventSink>(sink_, [control] { return control->EventsFrozen(); }));
+    control_->Form().EventSinkChanged(std::make_shared<DispatchEventSink>(
+        sink_.Get(), [control] { return control->EventsFrozen(); }));
   } catch (...) {
     // The host's OnCreate failed; the connection stands, as it would after any event.
   }
@@ -82,14 +53,13 @@ STDMETHODIMP EventConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
 
 STDMETHODIMP EventConnectionPoint::Unadvise(DWORD cookie) {
   if (cookie != kCookie || sink_ == nullptr) return CONNECT_E_NOCONNECTION;
-  sink_->Release();
-  sink_ = nullptr;
+  sink_.Reset();
   if (control_ != nullptr) control_->Form().EventSinkChanged(nullptr);
   return S_OK;
 }
 
 STDMETHODIMP EventConnectionPoint::EnumConnections(IEnumConnections** connections) {
-  const CONNECTDATA current = {sink_, kCookie};
+  const CONNECTDATA current = {sink_.Get(), kCookie};
   return ComEnumerator<ConnectionItems>::Create(&current, sink_ != nullptr ? 1 : 0, connections);
 }
 

@@ -2,6 +2,9 @@
 
 #include <ocidl.h>
 #include <windows.h>
+#include <wrl/client.h>
+
+#include "control/com/ComObject.h"
 
 namespace trv::com {
 
@@ -10,15 +13,11 @@ class ActiveFormControl;
 // The connection point of the control's events: one host sink at a time, handed to the form
 // as its event sink. A separate object, because IConnectionPoint::Unadvise and
 // IOleObject::Unadvise cannot share one class.
-class EventConnectionPoint final : public IConnectionPoint {
+class EventConnectionPoint final : public ComObject<IConnectionPoint> {
  public:
   explicit EventConnectionPoint(ActiveFormControl& control);
   // The control is going: forget it and the sink.
   void Detach();
-
-  STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
 
   STDMETHODIMP GetConnectionInterface(IID* iid) override;
   STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** container) override;
@@ -27,12 +26,11 @@ class EventConnectionPoint final : public IConnectionPoint {
   STDMETHODIMP EnumConnections(IEnumConnections** connections) override;
 
  private:
-  ~EventConnectionPoint();
+  ~EventConnectionPoint() override = default;
 
   static constexpr DWORD kCookie = 1;
-  volatile LONG references_ = 1;
   ActiveFormControl* control_;
-  IDispatch* sink_ = nullptr;
+  Microsoft::WRL::ComPtr<IDispatch> sink_;
 };
 
 }  // namespace trv::com

@@ -15,12 +15,6 @@ LONG PixelsToHimetric(int pixels) {
   return MulDiv(pixels, 2540, 96);
 }
 
-template <typename Interface>
-void ReleaseAndClear(Interface*& pointer) {
-  if (pointer != nullptr) pointer->Release();
-  pointer = nullptr;
-}
-
 LPOLESTR CopyToTaskMemory(const wchar_t* text) {
   const size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
   auto* copy = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
@@ -31,60 +25,30 @@ LPOLESTR CopyToTaskMemory(const wchar_t* text) {
 }  // namespace
 
 OleEmbedding::OleEmbedding(ActiveFormControl& control)
-    : control_(control),
+    : ControlTearOff(control),
       extent_{PixelsToHimetric(Win32FormWindow::kWidth),
               PixelsToHimetric(Win32FormWindow::kHeight)},
       view_(control, extent_),
       persistence_(control),
       safety_(control) {}
 
-OleEmbedding::~OleEmbedding() {
-  ReleaseFrames();
-  ReleaseAndClear(inPlaceSite_);
-  ReleaseAndClear(site_);
-  ReleaseAndClear(adviseHolder_);
-}
-
 bool OleEmbedding::Find(REFIID riid, void** object) {
-  if (IsEqualIID(riid, IID_IOleObject)) {
-    *object = static_cast<IOleObject*>(this);
-  } else if (IsEqualIID(riid, IID_IOleWindow) || IsEqualIID(riid, IID_IOleInPlaceObject)) {
-    *object = static_cast<IOleInPlaceObject*>(this);
-  } else if (IsEqualIID(riid, IID_IOleInPlaceActiveObject)) {
-    *object = static_cast<IOleInPlaceActiveObject*>(this);
-  } else if (IsEqualIID(riid, IID_IOleControl)) {
-    *object = static_cast<IOleControl*>(this);
-  } else {
-    return view_.Find(riid, object) || persistence_.Find(riid, object) ||
-           safety_.Find(riid, object);
+  if (IsEqualIID(riid, IID_IOleObject)) return Give<IOleObject>(object);
+  if (IsEqualIID(riid, IID_IOleWindow) || IsEqualIID(riid, IID_IOleInPlaceObject)) {
+    return Give<IOleInPlaceObject>(object);
   }
-  AddRef();
-  return true;
+  if (IsEqualIID(riid, IID_IOleInPlaceActiveObject)) return Give<IOleInPlaceActiveObject>(object);
+  if (IsEqualIID(riid, IID_IOleControl)) return Give<IOleControl>(object);
+  return view_.Find(riid, object) || persistence_.Find(riid, object) || safety_.Find(riid, object);
 }
 
 HWND OleEmbedding::FormWindow() const {
   return control_.Window().Handle();
 }
 
-// ---- IUnknown: the control's ------------------------------------------------------------------
-
-STDMETHODIMP OleEmbedding::QueryInterface(REFIID riid, void** object) {
-  return control_.Identity()->QueryInterface(riid, object);
-}
-
-STDMETHODIMP_(ULONG) OleEmbedding::AddRef() {
-  return control_.Identity()->AddRef();
-}
-
-STDMETHODIMP_(ULONG) OleEmbedding::Release() {
-  return control_.Identity()->Release();
-}
-
 // ---- IOleObject -------------------------------------------------------------------------------
 
 STDMETHODIMP OleEmbedding::SetClientSite(IOleClientSite* site) {
-  if (site != nullptr) site->AddRef();
-  ReleaseAndClear(site_);
   site_ = site;
   control_.Sites().SetSite(site);
   return S_OK;
@@ -92,9 +56,7 @@ STDMETHODIMP OleEmbedding::SetClientSite(IOleClientSite* site) {
 
 STDMETHODIMP OleEmbedding::GetClientSite(IOleClientSite** site) {
   if (site == nullptr) return E_POINTER;
-  *site = site_;
-  if (site_ != nullptr) site_->AddRef();
-  return S_OK;
+  return site_.CopyTo(site);
 }
 
 STDMETHODIMP OleEmbedding::SetHostNames(LPCOLESTR, LPCOLESTR) {
@@ -238,11 +200,10 @@ HRESULT OleEmbedding::Activate(bool ui) {
 
 HRESULT OleEmbedding::ActivateInPlace() {
   if (site_ == nullptr) return E_UNEXPECTED;
-  HRESULT result =
-      site_->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlaceSite_));
+  HRESULT result = site_->QueryInterface(IID_IOleInPlaceSite, &inPlaceSite_);
   if (FAILED(result)) return result;
   if (inPlaceSite_->CanInPlaceActivate() != S_OK) {
-    ReleaseAndClear(inPlaceSite_);
+    inPlaceSite_.Reset();
     return E_FAIL;
   }
   inPlaceSite_->OnInPlaceActivate();
@@ -258,7 +219,7 @@ HRESULT OleEmbedding::ActivateInPlace() {
   if (FAILED(result) || parent == nullptr) {
     inPlaceSite_->OnInPlaceDeactivate();
     ReleaseFrames();
-    ReleaseAndClear(inPlaceSite_);
+    inPlaceSite_.Reset();
     return FAILED(result) ? result : E_FAIL;
   }
   EnterContainerWindow(parent, position);
@@ -284,8 +245,8 @@ HRESULT OleEmbedding::ActivateUserInterface() {
 }
 
 void OleEmbedding::ReleaseFrames() {
-  ReleaseAndClear(uiWindow_);
-  ReleaseAndClear(frame_);
+  uiWindow_.Reset();
+  frame_.Reset();
 }
 
 // ---- IOleWindow, IOleInPlaceObject --------------------------------------------------------------
@@ -310,10 +271,9 @@ STDMETHODIMP OleEmbedding::InPlaceDeactivate() {
     control_.Window().SetParentWindow(nullptr);
   }
   ReleaseFrames();
-  IOleInPlaceSite* site = inPlaceSite_;
-  inPlaceSite_ = nullptr;
+  Microsoft::WRL::ComPtr<IOleInPlaceSite> site;
+  site.Swap(inPlaceSite_);
   site->OnInPlaceDeactivate();
-  site->Release();
   return S_OK;
 }
 

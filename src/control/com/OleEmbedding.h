@@ -3,14 +3,14 @@
 #include <ocidl.h>
 #include <ole2.h>
 #include <windows.h>
+#include <wrl/client.h>
 
+#include "control/com/ControlTearOff.h"
 #include "control/com/OlePersistence.h"
 #include "control/com/OleSafety.h"
 #include "control/com/OleView.h"
 
 namespace trv::com {
-
-class ActiveFormControl;
 
 // The OLE embedding interfaces of the control: what a container needs to site it, activate it
 // in place and talk to it while it is active. Drawing, persistence and safety for scripting
@@ -21,24 +21,13 @@ class ActiveFormControl;
 // In-place activation makes the form's window (created hidden and top-level) a child of the
 // container's window at the place the site gives; deactivation hides it and makes it top-level
 // again, so the form keeps its state between activations.
-class OleEmbedding final : public IOleObject,
-                           public IOleInPlaceObject,
-                           public IOleInPlaceActiveObject,
-                           public IOleControl {
+class OleEmbedding final
+    : public ControlTearOff<IOleObject, IOleInPlaceObject, IOleInPlaceActiveObject, IOleControl> {
  public:
   explicit OleEmbedding(ActiveFormControl& control);
-  ~OleEmbedding();
-  OleEmbedding(const OleEmbedding&) = delete;
-  OleEmbedding& operator=(const OleEmbedding&) = delete;
 
   // The embedding interface riid (AddRef'ed through the control), or false.
   bool Find(REFIID riid, void** object);
-  // The control's size in HIMETRIC units (the form's own size until a container sets one).
-
-  // IUnknown, the control's
-  STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
 
   // IOleObject
   STDMETHODIMP SetClientSite(IOleClientSite* site) override;
@@ -98,16 +87,18 @@ class OleEmbedding final : public IOleObject,
   void ReleaseFrames();
   HWND FormWindow() const;
 
-  ActiveFormControl& control_;
+  // The control's size in HIMETRIC units (the form's own size until a container sets one).
   SIZEL extent_;
   OleView view_;
   OlePersistence persistence_;
   OleSafety safety_;
-  IOleClientSite* site_ = nullptr;
-  IOleInPlaceSite* inPlaceSite_ = nullptr;
-  IOleInPlaceFrame* frame_ = nullptr;
-  IOleInPlaceUIWindow* uiWindow_ = nullptr;
-  IOleAdviseHolder* adviseHolder_ = nullptr;
+  // The container's objects, released in the reverse order: the frames, the in-place site, the
+  // client site, then the advise holder.
+  Microsoft::WRL::ComPtr<IOleAdviseHolder> adviseHolder_;
+  Microsoft::WRL::ComPtr<IOleClientSite> site_;
+  Microsoft::WRL::ComPtr<IOleInPlaceSite> inPlaceSite_;
+  Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame_;
+  Microsoft::WRL::ComPtr<IOleInPlaceUIWindow> uiWindow_;
   bool inPlaceActive_ = false;
   bool uiActive_ = false;
 };

@@ -7,10 +7,6 @@ namespace trv::com {
 OleView::OleView(ActiveFormControl& control, const SIZEL& extent)
     : ControlTearOff(control), extent_(extent) {}
 
-OleView::~OleView() {
-  if (viewSink_ != nullptr) viewSink_->Release();
-}
-
 bool OleView::Find(REFIID riid, void** object) {
   if (IsEqualIID(riid, IID_IViewObject) || IsEqualIID(riid, IID_IViewObject2)) {
     return Give<IViewObject2>(object);
@@ -60,8 +56,6 @@ STDMETHODIMP OleView::Unfreeze(DWORD) {
 }
 
 STDMETHODIMP OleView::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) {
-  if (sink != nullptr) sink->AddRef();
-  if (viewSink_ != nullptr) viewSink_->Release();
   viewSink_ = sink;
   viewAspects_ = aspects;
   viewFlags_ = flags;
@@ -71,10 +65,7 @@ STDMETHODIMP OleView::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) {
 STDMETHODIMP OleView::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) {
   if (aspects != nullptr) *aspects = viewAspects_;
   if (flags != nullptr) *flags = viewFlags_;
-  if (sink != nullptr) {
-    *sink = viewSink_;
-    if (viewSink_ != nullptr) viewSink_->AddRef();
-  }
+  if (sink != nullptr) viewSink_.CopyTo(sink);
   return S_OK;
 }
 

@@ -2,6 +2,7 @@
 
 #include <ole2.h>
 #include <windows.h>
+#include <wrl/client.h>
 
 #include "control/com/ControlTearOff.h"
 
@@ -13,7 +14,6 @@ class OleView final : public ControlTearOff<IViewObject2> {
  public:
   // extent: the control's size in HIMETRIC, kept by OleEmbedding.
   OleView(ActiveFormControl& control, const SIZEL& extent);
-  ~OleView();
 
   // The interface riid (AddRef'ed through the control), or false.
   bool Find(REFIID riid, void** object);
@@ -35,7 +35,7 @@ class OleView final : public ControlTearOff<IViewObject2> {
   void PaintWindow(HDC dc, const RECTL& bounds);
 
   const SIZEL& extent_;
-  IAdviseSink* viewSink_ = nullptr;
+  Microsoft::WRL::ComPtr<IAdviseSink> viewSink_;
   DWORD viewAspects_ = 0;
   DWORD viewFlags_ = 0;
 };

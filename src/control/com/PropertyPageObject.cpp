@@ -23,11 +23,8 @@ LPOLESTR CoText(const wchar_t* text) {
 }  // namespace
 
 HRESULT PropertyPageObject::Create(REFIID riid, void** object) {
-  auto* page = new PropertyPageObject();
-  page->AddRef();
-  const HRESULT result = page->QueryInterface(riid, object);
-  page->Release();
-  return result;
+  const Microsoft::WRL::ComPtr<PropertyPageObject> page = new PropertyPageObject();
+  return page->QueryInterface(riid, object);
 }
 
 PropertyPageObject::PropertyPageObject() {
@@ -36,34 +33,10 @@ PropertyPageObject::PropertyPageObject() {
 
 PropertyPageObject::~PropertyPageObject() {
   Deactivate();
-  if (site_ != nullptr) site_->Release();
   ComServer::Instance().ObjectDestroyed();
 }
 
-STDMETHODIMP PropertyPageObject::QueryInterface(REFIID riid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPropertyPage)) {
-    *object = static_cast<IPropertyPage*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) PropertyPageObject::AddRef() {
-  return InterlockedIncrement(&references_);
-}
-
-STDMETHODIMP_(ULONG) PropertyPageObject::Release() {
-  const LONG left = InterlockedDecrement(&references_);
-  if (left == 0) delete this;
-  return left;
-}
-
 STDMETHODIMP PropertyPageObject::SetPageSite(IPropertyPageSite* site) {
-  if (site != nullptr) site->AddRef();
-  if (site_ != nullptr) site_->Release();
   site_ = site;
   return S_OK;
 }

@@ -2,19 +2,18 @@
 
 #include <ocidl.h>
 #include <windows.h>
+#include <wrl/client.h>
+
+#include "control/com/ComObject.h"
 
 namespace trv::com {
 
 // The property page TPropertyPage1: registered and creatable by its class identifier, but
 // named by no control. Its page is empty; filling it from the objects and writing it back do
 // nothing.
-class PropertyPageObject final : public IPropertyPage {
+class PropertyPageObject final : public ComObject<IPropertyPage> {
  public:
   static HRESULT Create(REFIID riid, void** object);
-
-  STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
 
   STDMETHODIMP SetPageSite(IPropertyPageSite* site) override;
   STDMETHODIMP Activate(HWND parent, LPCRECT rectangle, BOOL modal) override;
@@ -30,10 +29,9 @@ class PropertyPageObject final : public IPropertyPage {
 
  private:
   PropertyPageObject();
-  ~PropertyPageObject();
+  ~PropertyPageObject() override;
 
-  volatile LONG references_ = 0;
-  IPropertyPageSite* site_ = nullptr;
+  Microsoft::WRL::ComPtr<IPropertyPageSite> site_;
   HWND page_ = nullptr;
 };
 

@@ -4,6 +4,7 @@
 #include <servprov.h>
 #include <shlguid.h>
 #include <urlmon.h>
+#include <wrl/client.h>
 
 #include <vector>
 
@@ -14,30 +15,16 @@
 namespace trv::com {
 namespace {
 
-constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Dornavel\\Travinel";
+using Microsoft::WRL::ComPtr;
 
-// Releases a COM pointer when it goes out of scope.
-template <typename Interface>
-struct Held {
-  Interface* pointer = nullptr;
-  ~Held() {
-    if (pointer != nullptr) pointer->Release();
-  }
-  Interface** operator&() { return &pointer; }
-  Interface* operator->() const { return pointer; }
-};
+constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Dornavel\\Travinel";
 
 // The browser's LocationURL, read through its automation interface (IWebBrowser2 is dual).
 std::wstring BrowserLocation(IOleClientSite* site) {
-  Held<IServiceProvider> services;
-  if (FAILED(site->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&services)))) {
-    return {};
-  }
-  Held<IDispatch> browser;
-  if (FAILED(services->QueryService(SID_SWebBrowserApp, IID_IDispatch,
-                                    reinterpret_cast<void**>(&browser)))) {
-    return {};
-  }
+  ComPtr<IServiceProvider> services;
+  if (FAILED(site->QueryInterface(IID_IServiceProvider, &services))) return {};
+  ComPtr<IDispatch> browser;
+  if (FAILED(services->QueryService(SID_SWebBrowserApp, IID_IDispatch, &browser))) return {};
   LPOLESTR name = const_cast<LPOLESTR>(L"LocationURL");
   DISPID id = 0;
   if (FAILED(browser->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id))) return {};
@@ -56,16 +43,17 @@ std::wstring BrowserLocation(IOleClientSite* site) {
 
 // The display name of the container's moniker: the document's address.
 std::wstring MonikerLocation(IOleClientSite* site) {
-  Held<IMoniker> moniker;
+  ComPtr<IMoniker> moniker;
   if (FAILED(site->GetMoniker(OLEGETMONIKER_ONLYIFTHERE, OLEWHICHMK_CONTAINER, &moniker)) ||
-      moniker.pointer == nullptr) {
+      moniker == nullptr) {
     return {};
   }
-  Held<IBindCtx> context;
+  ComPtr<IBindCtx> context;
   if (FAILED(CreateBindCtx(0, &context))) return {};
   LPOLESTR name = nullptr;
-  if (FAILED(moniker->GetDisplayName(context.pointer, nullptr, &name)) || name == nullptr)
+  if (FAILED(moniker->GetDisplayName(context.Get(), nullptr, &name)) || name == nullptr) {
     return {};
+  }
   std::wstring location(name);
   CoTaskMemFree(name);
   return location;
@@ -104,7 +92,7 @@ DWORD AllowedZones() {
 bool InAllowedZone(const std::wstring& address) {
   const DWORD zones = AllowedZones();
   if (zones == 0) return false;
-  Held<IInternetSecurityManager> manager;
+  ComPtr<IInternetSecurityManager> manager;
   if (FAILED(CoInternetCreateSecurityManager(nullptr, &manager, 0))) return false;
   DWORD zone = URLZONE_INVALID;
   if (FAILED(manager->MapUrlToZone(address.c_str(), &zone, 0))) return false;

@@ -1,6 +1,7 @@
 #include "control/com/TypeLibraryRegistration.h"
 
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include <utility>
 
@@ -8,6 +9,7 @@ namespace trv::com {
 
 namespace {
 
+using Microsoft::WRL::ComPtr;
 using RegisterForUserFunction = HRESULT(WINAPI*)(ITypeLib*, OLECHAR*, OLECHAR*);
 using UnregisterFunction = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
 
@@ -46,11 +48,9 @@ HRESULT RegisterLoaded(ITypeLib* library, std::wstring fullPath, std::wstring he
 
 bool RegisterTypeLibrary(const std::wstring& modulePath, bool perUser) {
   std::wstring helpFolder = FolderOf(modulePath);
-  ITypeLib* library = nullptr;
+  ComPtr<ITypeLib> library;
   if (FAILED(LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, &library))) return false;
-  const HRESULT result = RegisterLoaded(library, modulePath, std::move(helpFolder), perUser);
-  library->Release();
-  return SUCCEEDED(result);
+  return SUCCEEDED(RegisterLoaded(library.Get(), modulePath, std::move(helpFolder), perUser));
 }
 
 std::wstring TypeLibraryPlatformKey(const std::wstring& libIdText, WORD major, WORD minor) {
@@ -61,12 +61,12 @@ std::wstring TypeLibraryPlatformKey(const std::wstring& libIdText, WORD major, W
 
 std::vector<GUID> TypeLibraryInterfaces(const std::wstring& modulePath) {
   std::vector<GUID> interfaces;
-  ITypeLib* library = nullptr;
+  ComPtr<ITypeLib> library;
   if (FAILED(LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, &library))) return interfaces;
   const UINT count = library->GetTypeInfoCount();
   for (UINT i = 0; i < count; ++i) {
     TYPEKIND kind = TKIND_MAX;
-    ITypeInfo* info = nullptr;
+    ComPtr<ITypeInfo> info;
     if (FAILED(library->GetTypeInfoType(i, &kind)) ||
         (kind != TKIND_INTERFACE && kind != TKIND_DISPATCH) ||
         FAILED(library->GetTypeInfo(i, &info))) {
@@ -77,9 +77,7 @@ std::vector<GUID> TypeLibraryInterfaces(const std::wstring& modulePath) {
       interfaces.push_back(attributes->guid);
       info->ReleaseTypeAttr(attributes);
     }
-    info->Release();
   }
-  library->Release();
   return interfaces;
 }
 
