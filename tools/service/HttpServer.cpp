@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "HttpConnection.h"
+#include "platform/Text.h"
 
 namespace trv::service {
 namespace {
@@ -31,12 +32,6 @@ constexpr int kRetryAfterSeconds = 1;
 // Reads of what a refused client sent (a request head or two) before its answer.
 constexpr int kDrainRounds = 4;
 
-std::string Lowercase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
 std::string Trimmed(const std::string& text) {
   const size_t first = text.find_first_not_of(" \t");
   if (first == std::string::npos) return {};
@@ -55,7 +50,7 @@ bool IsMalformed(const beast::error_code& error) {
 bool CopyHeaders(const http::request<http::string_body>& message, HttpRequest& request,
                  std::string& repeated) {
   for (const auto& field : message) {
-    const std::string name = Lowercase(std::string(field.name_string()));
+    const std::string name = platform::AsciiLower(std::string(field.name_string()));
     const bool single = std::find(std::begin(kSingleHeaders), std::end(kSingleHeaders), name) !=
                         std::end(kSingleHeaders);
     if (single && request.headers.count(name) != 0) {
@@ -273,7 +268,7 @@ bool HttpServer::ServeOne(HttpConnection& connection, bool first) {
     WriteResponse(connection, Refusal(400, "cabeçalho repetido: " + repeated, {}), false, patience);
     return false;
   }
-  const std::string coding = Lowercase(Trimmed(request.Header("transfer-encoding")));
+  const std::string coding = platform::AsciiLower(Trimmed(request.Header("transfer-encoding")));
   if (!coding.empty() && coding != "chunked") {
     WriteResponse(connection, Refusal(501, "Transfer-Encoding não suportado: " + coding, request),
                   false, patience);
