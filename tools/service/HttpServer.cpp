@@ -254,14 +254,17 @@ bool HttpServer::ServeOne(HttpConnection& connection, bool first) {
   HttpRequest request;
   std::string repeated;
   const bool single = CopyHeaders(parser.get(), request, repeated);
-  if (error == http::error::body_limit) {
-    WriteResponse(connection, Refusal(413, "corpo grande demais", request), false, patience);
-    return false;
-  }
-  if (error) {
-    if (IsMalformed(error)) {
+  // A read of the head or the body that failed: an oversized or malformed request is answered
+  // before the connection closes.
+  const auto refuseFailedRead = [&](const beast::error_code& failure) {
+    if (failure == http::error::body_limit) {
+      WriteResponse(connection, Refusal(413, "corpo grande demais", request), false, patience);
+    } else if (IsMalformed(failure)) {
       WriteResponse(connection, Refusal(400, "pedido HTTP malformado", {}), false, patience);
     }
+  };
+  if (error) {
+    refuseFailedRead(error);
     return false;
   }
   if (!single) {
@@ -275,14 +278,8 @@ bool HttpServer::ServeOne(HttpConnection& connection, bool first) {
     return false;
   }
   error = connection.ReadBody(parser, HttpConnection::Clock::now() + patience);
-  if (error == http::error::body_limit) {
-    WriteResponse(connection, Refusal(413, "corpo grande demais", request), false, patience);
-    return false;
-  }
   if (error) {
-    if (IsMalformed(error)) {
-      WriteResponse(connection, Refusal(400, "pedido HTTP malformado", {}), false, patience);
-    }
+    refuseFailedRead(error);
     return false;
   }
   const auto& message = parser.get();
