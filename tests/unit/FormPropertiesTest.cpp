@@ -55,7 +55,7 @@ TEST(FormProperties, TextParsers) {
     int value;
   };
   const Case cases[] = {
-      {"Porta", "com4", true, 4},         {"Porta", "256", false, -1},
+      {"Porta", "com4", true, 4},         {"Porta", "-3", false, -1},
       {"Mod_Bal", "Toledo2180", true, 3}, {"Mod_Bal", "8", false, -1},
       {"Par_Bal", "S", true, 4},          {"Hnd_Bal", "dtr", true, 3},
       {"Uni_Bal", "kg", true, 1},         {"Vel_Bal", "4000000", true, 4000000},
