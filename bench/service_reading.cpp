@@ -30,8 +30,9 @@
 #include "HttpServer.h"
 #include "LocalSimulator.h"
 #include "ProcessCpu.h"
-#include "WeighingSession.h"
 #include "WeightService.h"
+#include "control/FormProperties.h"
+#include "control/FrmActivexForm.h"
 #include "control/HeadlessControls.h"
 #include "scale/TrvBAL.h"
 
@@ -156,10 +157,10 @@ Spread LePesoDirectly(const std::string& scalePort, int readings) {
 Spread FormDirectly(const std::string& scalePort, int readings) {
   trv::HeadlessControls ui;
   trv::TFfrmActivexForm form(nullptr, ui.Controls());
-  trv::cli::FormSettings settings;
+  trv::FormSettings settings;
   settings.portPath = scalePort;
   settings.modelo = 1;
-  trv::cli::WeighingSession::Configure(form, settings);
+  trv::FormProperties::Configure(form, settings);
   std::vector<double> times;
   int failures = 0;
   for (int i = 0; i < readings; ++i) {

@@ -90,14 +90,14 @@ TTrvDevice::PortKind TTrvDevice::Kind() const {
 
 void TTrvDevice::SetBaud(int value) {
   if (value == fsBaud) return;
-  if (value < 50 || value > 4000000) throw Exception(DecodeMessage(kBaudMessage));
+  if (value < kMinBaud || value > kMaxBaud) throw Exception(DecodeMessage(kBaudMessage));
   fsBaud = value;
   ApplySerialConfig();
 }
 
 void TTrvDevice::SetData(int value) {
   if (value == fsData) return;
-  if (value < 5 || value > 8) throw Exception(DecodeMessage(kDataMessage));
+  if (value < kMinData || value > kMaxData) throw Exception(DecodeMessage(kDataMessage));
   fsData = value;
   ApplySerialConfig();
 }

@@ -66,6 +66,12 @@ class TTrvDevice : public TComponent {
   bool IsTXTFilePort() const;
   PortKind Kind() const;
 
+  // The baud rates and data bits the device takes; SetBaud and SetData refuse others.
+  static constexpr int kMinBaud = 50;
+  static constexpr int kMaxBaud = 4000000;
+  static constexpr int kMinData = 5;
+  static constexpr int kMaxData = 8;
+
   // Properties.
   int Baud() const { return fsBaud; }
   void SetBaud(int value);

@@ -137,13 +137,13 @@ TEST(ScaleRequest, ReadsTheControlsPropertiesAndRefusesAnythingElse) {
       {R"({"Porta": 1})", "falta Mod_Bal (1 a 7)"},
   };
   for (const Case& c : cases) {
-    cli::FormSettings settings;
+    FormSettings settings;
     std::string error;
     const bool accepted = ScaleRequest::FromJson(c.body, settings, error);
     EXPECT_EQ(accepted, *c.error == '\0') << c.body;
     EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.body << " -> " << error;
   }
-  cli::FormSettings settings;
+  FormSettings settings;
   std::string error;
   ASSERT_TRUE(
       ScaleRequest::FromJson(R"({"Porta": "/dev/ttyUSB0", "Mod_Bal": 7})", settings, error));
@@ -327,7 +327,7 @@ class ScaleStationTest : public ::testing::Test {
   }
 
   platform::ManualClock clock_{10000};
-  cli::FormSettings settings_;
+  FormSettings settings_;
   std::mutex mutex_;
   std::condition_variable changed_;
   bool held_ = false;
@@ -447,7 +447,7 @@ TEST(ScaleStationEvents, CarryTheirOwnWeightAndRecoverAfterAnError) {
     });
     return port;
   });
-  cli::FormSettings settings;
+  FormSettings settings;
   settings.porta = 3;
   settings.modelo = 1;
   EventLog log;

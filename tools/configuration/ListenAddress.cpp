@@ -4,7 +4,7 @@
 #include <sstream>
 #include <vector>
 
-#include "OptionValues.h"
+#include "control/FormValueText.h"
 
 namespace trv::config {
 namespace {
@@ -19,7 +19,7 @@ bool IsLoopbackIpv4(const std::string& address) {
     const bool digits =
         !part.empty() && part.size() <= 3 &&
         std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (!digits || !cli::OptionValues::Integer(part, 0, 255, value)) return false;
+    if (!digits || !FormValueText::Integer(part, 0, 255, value)) return false;
     parts.push_back(value);
   }
   return parts.size() == 4 && parts[0] == 127 && address.back() != '.';
@@ -32,7 +32,7 @@ bool ListenAddress::Parse(const std::string& text, std::string& listen) {
   if (colon == std::string::npos) return false;
   const std::string address = text.substr(0, colon);
   int port = 0;
-  if (!cli::OptionValues::Integer(text.substr(colon + 1), 1, 65535, port)) return false;
+  if (!FormValueText::Integer(text.substr(colon + 1), 1, 65535, port)) return false;
   if (address != "[::1]" && !IsLoopbackIpv4(address)) return false;
   listen = address + ":" + std::to_string(port);
   return true;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
-#include "OptionValues.h"
+#include "control/FormProperties.h"
 #include "platform/Text.h"
 
 namespace trv::config {
@@ -15,9 +15,9 @@ bool IsPort(const std::string& text) {
   const bool printable = std::all_of(text.begin(), text.end(), [](char c) {
     return static_cast<unsigned char>(c) >= 0x20 && c != 0x7f;
   });
-  int number = -1;
-  std::string path;
-  return printable && text.size() <= kMaxPortLength && cli::OptionValues::Port(text, number, path);
+  const FormProperty& porta = FormProperties::Of(&FormSettings::porta);
+  FormSettings settings;
+  return printable && text.size() <= kMaxPortLength && porta.parse(porta, text, settings);
 }
 
 }  // namespace

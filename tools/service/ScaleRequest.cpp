@@ -3,87 +3,67 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 
-#include "OptionValues.h"
+#include "control/FormProperties.h"
+#include "control/FormValueText.h"
 #include "serial/CommPort.h"
 #include "serial/SerialPortList.h"
 
 namespace trv::service {
 namespace {
 
-using cli::FormSettings;
-using cli::OptionValues;
-
-// One of the control's properties: its range, and where the form keeps it.
-struct Field {
-  const char* name;
-  int low;
-  int high;
-  int FormSettings::*value;
-};
-
-const Field kFields[] = {
-    {"Mod_Bal", 1, 7, &FormSettings::modelo},  {"Vel_Bal", 50, 4000000, &FormSettings::vel},
-    {"Bit_Bal", 5, 8, &FormSettings::bits},    {"Par_Bal", 0, 4, &FormSettings::paridade},
-    {"Stp_Bal", 0, 2, &FormSettings::parada},  {"Hnd_Bal", 0, 3, &FormSettings::handshake},
-    {"Uni_Bal", 0, 1, &FormSettings::unidade}, {"Dec_Bal", 0, 1, &FormSettings::decimais},
-};
-
-const Field* FindField(const std::string& name) {
-  for (const Field& field : kFields) {
-    if (name == field.name) return &field;
-  }
-  return nullptr;
+// The least value a page may give a property: a reading needs a scale, so Mod_Bal 0 (none),
+// which the form takes, is refused here.
+int Lowest(const FormProperty& property) {
+  return property.value == &FormSettings::modelo ? 1 : property.low;
 }
 
-std::string RangeError(const Field& field) {
-  return std::string(field.name) + " deve ser um número inteiro de " + std::to_string(field.low) +
-         " a " + std::to_string(field.high);
+bool IsPorta(const FormProperty& property) {
+  return property.value == &FormSettings::porta;
+}
+
+const FormProperty* FindField(const std::string& name, std::string& error) {
+  const FormProperty* property = FormProperties::Named(name);
+  if (property == nullptr) error = "campo desconhecido: " + name;
+  return property;
 }
 
 const char kPortaError[] =
     "Porta deve ser o número da porta (1 é com1) ou o caminho do dispositivo, como /dev/ttyUSB0";
 
-// Reads one field given as text (a query value, or Porta as a JSON string).
+std::string RangeError(const FormProperty& property) {
+  if (IsPorta(property)) return kPortaError;
+  return std::string(property.name) + " deve ser um número inteiro de " +
+         std::to_string(Lowest(property)) + " a " + std::to_string(property.high);
+}
+
+// Reads one field given as text (a query value, or Porta as a JSON string): numbers only, and
+// Porta also as a device path.
 bool ApplyText(const std::string& name, const std::string& text, FormSettings& settings,
                std::string& error) {
-  if (name == "Porta") {
-    if (OptionValues::Port(text, settings.porta, settings.portPath)) return true;
-    error = kPortaError;
-    return false;
-  }
-  const Field* field = FindField(name);
-  if (field == nullptr) {
-    error = "campo desconhecido: " + name;
-    return false;
-  }
-  if (OptionValues::Integer(text, field->low, field->high, settings.*(field->value))) return true;
-  error = RangeError(*field);
-  return false;
+  const FormProperty* property = FindField(name, error);
+  if (property == nullptr) return false;
+  const bool read = IsPorta(*property)
+                        ? property->parse(*property, text, settings)
+                        : FormValueText::Integer(text, Lowest(*property), property->high,
+                                                 settings.*(property->value));
+  if (!read) error = RangeError(*property);
+  return read;
 }
 
 bool ApplyJson(const std::string& name, const nlohmann::json& value, FormSettings& settings,
                std::string& error) {
-  if (name == "Porta" && value.is_string()) {
+  const FormProperty* property = FindField(name, error);
+  if (property == nullptr) return false;
+  if (IsPorta(*property) && value.is_string()) {
     return ApplyText(name, value.get<std::string>(), settings, error);
   }
-  const Field* field = FindField(name);
-  if (field == nullptr && name != "Porta") {
-    error = "campo desconhecido: " + name;
+  if (!value.is_number_integer() || value.get<int64_t>() < Lowest(*property) ||
+      value.get<int64_t>() > property->high) {
+    error = RangeError(*property);
     return false;
   }
-  const int low = field != nullptr ? field->low : 0;
-  const int high = field != nullptr ? field->high : 255;
-  if (!value.is_number_integer() || value.get<int64_t>() < low || value.get<int64_t>() > high) {
-    error = field != nullptr ? RangeError(*field) : kPortaError;
-    return false;
-  }
-  const int number = static_cast<int>(value.get<int64_t>());
-  if (field != nullptr) {
-    settings.*(field->value) = number;
-  } else {
-    settings.porta = number;
-    settings.portPath.clear();
-  }
+  settings.*(property->value) = static_cast<int>(value.get<int64_t>());
+  if (IsPorta(*property)) settings.portPath.clear();
   return true;
 }
 

@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "CommandOptions.h"
+#include "control/FormSettings.h"
 
 namespace trv::service {
 
@@ -15,16 +15,16 @@ class ScaleRequest {
   // From a JSON object (POST /v1/ler): numbers, and Porta also as a text ("com1" or a device
   // path). False, with `error` in words a developer can act on, for malformed JSON, a field
   // that is not the control's, a value of the wrong type or out of range.
-  static bool FromJson(const std::string& body, cli::FormSettings& settings, std::string& error);
+  static bool FromJson(const std::string& body, FormSettings& settings, std::string& error);
   // From the query of GET /v1/eventos, with the same names and rules (values are texts there).
-  static bool FromQuery(const std::map<std::string, std::string>& query,
-                        cli::FormSettings& settings, std::string& error);
+  static bool FromQuery(const std::map<std::string, std::string>& query, FormSettings& settings,
+                        std::string& error);
   // The port as a page names it in the allowed list: the number, or the device path.
-  static std::string PortName(const cli::FormSettings& settings);
+  static std::string PortName(const FormSettings& settings);
   // Replaces the port by the serial device it leads to (see ResolveSerialDevice), so that the
   // form opens that device alone and never takes the name for a file; false, with the settings
   // unchanged, when the port is no serial device. Nothing is opened or created to decide.
-  static bool PinSerialDevice(cli::FormSettings& settings);
+  static bool PinSerialDevice(FormSettings& settings);
 };
 
 }  // namespace trv::service

@@ -5,7 +5,7 @@
 #include <future>
 
 #include "ReadingState.h"
-#include "WeighingSession.h"
+#include "control/FormProperties.h"
 #include "control/FrmActivexForm.h"
 #include "control/HeadlessControls.h"
 #include "control/WeightText.h"
@@ -39,7 +39,7 @@ class ScaleStation::Worker {
 
   platform::TimerQueue& Timers() { return timers_; }
 
-  Reading Read(const cli::FormSettings& settings) {
+  Reading Read(const FormSettings& settings) {
     const bool kept = !listeners_.empty() && form_.balanca().Ativo();
     lastBox_.reset();
     Reading reading;
@@ -59,7 +59,7 @@ class ScaleStation::Worker {
     return reading;
   }
 
-  void Listen(int id, const cli::FormSettings& settings, Listener listener) {
+  void Listen(int id, const FormSettings& settings, Listener listener) {
     listeners_.emplace(id, std::move(listener));
     if (!form_.balanca().Ativo()) {
       // The first listener, or one that finds the scale lost: enable it now.
@@ -80,9 +80,9 @@ class ScaleStation::Worker {
  private:
   std::string LastStatus() const { return form_.Controls().lmm.Caption(); }
 
-  void Enable(const cli::FormSettings& settings) {
+  void Enable(const FormSettings& settings) {
     settings_ = settings;
-    cli::WeighingSession::Configure(form_, settings);
+    FormProperties::Configure(form_, settings);
     form_.SetUsrBal(1);
   }
 
@@ -148,7 +148,7 @@ class ScaleStation::Worker {
   TFfrmActivexForm form_;
   TTimer retry_{nullptr};
   std::map<int, Listener> listeners_;
-  cli::FormSettings settings_;          // those the scale was last enabled with
+  FormSettings settings_;               // those the scale was last enabled with
   std::optional<std::string> lastBox_;  // the text of the last box shown during a reading
   bool readFailed_ = false;             // a reading error was shown since the reading began
   bool disabling_ = false;
@@ -212,8 +212,8 @@ void ScaleStation::RunOnStation(std::function<void(Worker&)> task) {
   done.get_future().get();
 }
 
-ScaleStation::ReadOutcome ScaleStation::Read(const cli::FormSettings& settings,
-                                             const ClientGone& gone, Reading& reading) {
+ScaleStation::ReadOutcome ScaleStation::Read(const FormSettings& settings, const ClientGone& gone,
+                                             Reading& reading) {
   std::list<WaitingReading>::iterator entry;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -253,7 +253,7 @@ int ScaleStation::WaitingReadings() const {
   return waitingReadings_;
 }
 
-int ScaleStation::Listen(const cli::FormSettings& settings, Listener listener) {
+int ScaleStation::Listen(const FormSettings& settings, Listener listener) {
   int id = 0;
   {
     const std::lock_guard<std::mutex> lock(mutex_);

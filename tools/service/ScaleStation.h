@@ -10,8 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "CommandOptions.h"
 #include "HttpMessage.h"
+#include "control/FormSettings.h"
 #include "scale/TrvBAL.h"
 
 namespace trv::service {
@@ -64,12 +64,12 @@ class ScaleStation {
   // Enables the scale (unless listeners keep it enabled), reads once as the control's LerPeso
   // does, and disables it again. Waits for the tasks queued before it; when its turn comes, a
   // reading whose client has gone (`gone`, which may be empty) is dropped unread.
-  ReadOutcome Read(const cli::FormSettings& settings, const ClientGone& gone, Reading& reading);
+  ReadOutcome Read(const FormSettings& settings, const ClientGone& gone, Reading& reading);
   // Readings queued that have not started.
   int WaitingReadings() const;
   // Registers a listener (called on the station's thread; it must not block). The first one
   // enables the scale with these settings; a later one gets the current status at once.
-  int Listen(const cli::FormSettings& settings, Listener listener);
+  int Listen(const FormSettings& settings, Listener listener);
   void Leave(int id);
   // No listener and nothing queued: the station may be let go.
   bool Idle() const;

@@ -15,10 +15,10 @@
 #include "ConfigurationPlaces.h"
 #include "ExitCodes.h"
 #include "HttpServer.h"
-#include "OptionValues.h"
 #include "ServiceConfigurationFile.h"
 #include "ServiceLog.h"
 #include "WeightService.h"
+#include "control/FormValueText.h"
 #include "control/SitePolicy.h"
 
 #ifdef _WIN32
@@ -46,7 +46,7 @@ bool ParseListen(const std::string& text, ServiceSettings& settings) {
   if (address.front() == '[' && address.back() == ']')
     address = address.substr(1, address.size() - 2);
   int port = 0;
-  if (!cli::OptionValues::Integer(text.substr(colon + 1), 1, 65535, port)) return false;
+  if (!FormValueText::Integer(text.substr(colon + 1), 1, 65535, port)) return false;
   settings.address = address;
   settings.port = static_cast<uint16_t>(port);
   return !address.empty();
@@ -183,7 +183,7 @@ bool ServiceCommand::Parse(const std::vector<std::string>& args, ServiceSettings
     } else if (name == "--portas-permitidas") {
       SplitList(value, settings.allowedPorts);
     } else if (name == "--duracao") {
-      if (!cli::OptionValues::Integer(value, 1, 31536000, settings.durationSeconds)) {
+      if (!FormValueText::Integer(value, 1, 31536000, settings.durationSeconds)) {
         error = "--duracao: '" + value + "' não é um número de segundos de 1 a 31536000";
         return false;
       }

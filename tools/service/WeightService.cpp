@@ -154,7 +154,7 @@ HttpResponse WeightService::Route(const HttpRequest& request) {
 }
 
 HttpResponse WeightService::Read(const HttpRequest& request) {
-  cli::FormSettings settings;
+  FormSettings settings;
   std::string error;
   if (!ScaleRequest::FromJson(request.body, settings, error)) return Refuse(request, 400, error);
   HttpResponse refusal;
@@ -187,7 +187,7 @@ HttpResponse WeightService::Read(const HttpRequest& request) {
 }
 
 HttpResponse WeightService::Events(const HttpRequest& request) {
-  cli::FormSettings settings;
+  FormSettings settings;
   std::string error;
   if (!ScaleRequest::FromQuery(request.query, settings, error)) return Refuse(request, 400, error);
   HttpResponse response;
@@ -248,7 +248,7 @@ HttpResponse WeightService::Health() {
 }
 
 std::shared_ptr<ScaleStation> WeightService::AllowedStation(const HttpRequest& request,
-                                                            cli::FormSettings& settings,
+                                                            FormSettings& settings,
                                                             HttpResponse& refusal) {
   const std::string port = ScaleRequest::PortName(settings);
   if (!guard_.PortAllowed(port)) {

@@ -6,12 +6,12 @@
 #include <mutex>
 #include <string>
 
-#include "CommandOptions.h"
 #include "HttpMessage.h"
 #include "RequestGuard.h"
 #include "ScaleStation.h"
 #include "ServiceLog.h"
 #include "ServiceSettings.h"
+#include "control/FormSettings.h"
 
 namespace trv::service {
 
@@ -52,8 +52,8 @@ class WeightService {
   // The station of the port the settings name, with the port pinned to its serial device; null,
   // with the answer to give, when the port is not on the allowed list, is no serial port, or no
   // station can be had.
-  std::shared_ptr<ScaleStation> AllowedStation(const HttpRequest& request,
-                                               cli::FormSettings& settings, HttpResponse& refusal);
+  std::shared_ptr<ScaleStation> AllowedStation(const HttpRequest& request, FormSettings& settings,
+                                               HttpResponse& refusal);
   std::shared_ptr<ScaleStation> StationFor(const std::string& port);
 
   RequestGuard guard_;

@@ -5,37 +5,30 @@
 #include <functional>
 #include <map>
 
-#include "OptionValues.h"
+#include "control/FormProperties.h"
+#include "control/FormValueText.h"
 #include "platform/Text.h"
 
 namespace trv::cli {
 namespace {
 
-// Every option name, lower case, with the name it stands for: the control's property names
-// are aliases of the command's own.
-const std::map<std::string, std::string> kNames{{"--porta", "porta"},
-                                                {"--por_bal", "porta"},
-                                                {"--modelo", "modelo"},
-                                                {"--mod_bal", "modelo"},
-                                                {"--vel", "vel"},
-                                                {"--vel_bal", "vel"},
-                                                {"--bits", "bits"},
-                                                {"--bit_bal", "bits"},
-                                                {"--paridade", "paridade"},
-                                                {"--par_bal", "paridade"},
-                                                {"--parada", "parada"},
-                                                {"--stp_bal", "parada"},
-                                                {"--handshake", "handshake"},
-                                                {"--hnd_bal", "handshake"},
-                                                {"--unidade", "unidade"},
-                                                {"--uni_bal", "unidade"},
-                                                {"--decimais", "decimais"},
-                                                {"--dec_bal", "decimais"},
-                                                {"--duracao", "duracao"},
-                                                {"--verbose", "verbose"},
-                                                {"-v", "verbose"},
-                                                {"--help", "help"},
-                                                {"-h", "help"}};
+// Every option name, lower case, with the name it stands for: each of the form's properties
+// under the command's own name and, as an alias, the form's field name.
+const std::map<std::string, std::string>& Names() {
+  static const std::map<std::string, std::string> names = [] {
+    std::map<std::string, std::string> all{{"--duracao", "duracao"},
+                                           {"--verbose", "verbose"},
+                                           {"-v", "verbose"},
+                                           {"--help", "help"},
+                                           {"-h", "help"}};
+    for (const FormProperty& property : FormProperties::All()) {
+      all.emplace(std::string("--") + property.option, property.option);
+      all.emplace("--" + platform::AsciiLower(property.field), property.option);
+    }
+    return all;
+  }();
+  return names;
+}
 
 // How an option's value is read, and what it should have been when it cannot be.
 struct ValueReader {
@@ -44,57 +37,20 @@ struct ValueReader {
 };
 
 const std::map<std::string, ValueReader>& Readers() {
-  static const std::map<std::string, ValueReader> readers{
-      {"porta",
-       {"a port number (1 for com1) or a device path such as /dev/ttyUSB0",
-        [](const std::string& v, CommandOptions& o) {
-          return OptionValues::Port(v, o.form.porta, o.form.portPath);
-        }}},
-      {"modelo",
-       {"a scale model: 0-7 or nenhum, filizola, toledo, toledo2180, urano, lucastec, magna, "
-        "digitron",
-        [](const std::string& v, CommandOptions& o) {
-          return OptionValues::Model(v, o.form.modelo);
-        }}},
-      {"vel",
-       {"a baud rate from 50 to 4000000",
-        [](const std::string& v, CommandOptions& o) {
-          return OptionValues::Integer(v, 50, 4000000, o.form.vel);
-        }}},
-      {"bits",
-       {"a number of data bits from 5 to 8",
-        [](const std::string& v, CommandOptions& o) {
-          return OptionValues::Integer(v, 5, 8, o.form.bits);
-        }}},
-      {"paridade",
-       {"a parity: 0-4 or n, o, e, m, s",
-        [](const std::string& v, CommandOptions& o) {
-          return OptionValues::Parity(v, o.form.paridade);
-        }}},
-      {"parada",
-       {"a stop bits code: 0 (one), 1 (one and a half) or 2 (two)",
-        [](const std::string& v, CommandOptions& o) {
-          return OptionValues::Integer(v, 0, 2, o.form.parada);
-        }}},
-      {"handshake",
-       {"a handshake: 0-3 or nenhum, xon, rts, dtr",
-        [](const std::string& v, CommandOptions& o) {
-          return OptionValues::Handshake(v, o.form.handshake);
-        }}},
-      {"unidade",
-       {"a unit: g or kg",
-        [](const std::string& v, CommandOptions& o) {
-          return OptionValues::Unit(v, o.form.unidade);
-        }}},
-      {"decimais",
-       {"0 or 1",
-        [](const std::string& v, CommandOptions& o) {
-          return OptionValues::Integer(v, 0, 1, o.form.decimais);
-        }}},
-      {"duracao",
-       {"a number of seconds from 1 to 31536000", [](const std::string& v, CommandOptions& o) {
-          return OptionValues::Integer(v, 1, 31536000, o.durationSeconds);
-        }}}};
+  static const std::map<std::string, ValueReader> readers = [] {
+    std::map<std::string, ValueReader> all{
+        {"duracao",
+         {"a number of seconds from 1 to 31536000", [](const std::string& v, CommandOptions& o) {
+            return FormValueText::Integer(v, 1, 31536000, o.durationSeconds);
+          }}}};
+    for (const FormProperty& property : FormProperties::All()) {
+      all.emplace(property.option, ValueReader{property.expected, [&property](const std::string& v,
+                                                                              CommandOptions& o) {
+                                                 return property.parse(property, v, o.form);
+                                               }});
+    }
+    return all;
+  }();
   return readers;
 }
 
@@ -172,8 +128,8 @@ bool TravinelCommandLine::NextOption(const std::vector<std::string>& args, size_
     value = given.substr(equals + 1);
     given.erase(equals);
   }
-  const auto found = kNames.find(platform::AsciiLower(given));
-  if (found == kNames.end()) {
+  const auto found = Names().find(platform::AsciiLower(given));
+  if (found == Names().end()) {
     if (given.rfind("-", 0) != 0) return Fail("unexpected argument '" + given + "'");
     return Fail("unknown option " + given);
   }

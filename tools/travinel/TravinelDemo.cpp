@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "ExitCodes.h"
-#include "OptionValues.h"
 #include "SimulatedScale.h"
 #include "WeighingSession.h"
+#include "control/FormProperties.h"
 
 namespace trv::cli {
 namespace {
@@ -92,7 +92,7 @@ bool TravinelDemo::RunScenario(const Scenario& scenario, size_t number, size_t c
 
 void TravinelDemo::PrintCommand(const FormSettings& form, const std::string& path) {
   out_ << "  $ travinel ler --porta " << path << " --modelo "
-       << OptionValues::ModelName(form.modelo);
+       << FormProperties::ValueName(FormProperties::Of(&FormSettings::modelo), form.modelo);
   if (form.unidade == 1) out_ << " --unidade kg";
   if (form.decimais == 1) out_ << " --decimais 1";
   out_ << "\n";

@@ -4,6 +4,7 @@
 
 #include "CommandLoop.h"
 #include "ExitCodes.h"
+#include "control/FormProperties.h"
 #include "platform/Clock.h"
 
 namespace trv::cli {
@@ -30,31 +31,13 @@ WeighingSession::WeighingSession(const FormSettings& settings, std::ostream& out
     showReading(peso, resposta);
     if (peso == kNoAnswerCode) ReportMissingAnswer(peso);
   };
-  Configure(form_, settings);
+  FormProperties::Configure(form_, settings);
 }
 
 WeighingSession::~WeighingSession() {
   // The form outlives nothing it reports to: no status may reach the streams while it goes.
   ui_.SetOnStatus(nullptr);
   ui_.SetOnBox(nullptr);
-}
-
-void WeighingSession::Configure(TFfrmActivexForm& form, const FormSettings& settings) {
-  if (!settings.portPath.empty()) {
-    const std::string path = settings.portPath;
-    form.PortName = [path](int) { return path; };
-  } else {
-    form.PortName = [](int number) { return "com" + std::to_string(number); };
-  }
-  form.SetPorta(settings.porta);
-  form.SetModBal(settings.modelo);
-  form.SetHndBal(settings.handshake);
-  form.SetParBal(settings.paridade);
-  form.SetStpBal(settings.parada);
-  form.SetBitBal(settings.bits);
-  form.SetVelBal(settings.vel);
-  form.SetUniBal(settings.unidade);
-  form.SetDecBal(settings.decimais);
 }
 
 void WeighingSession::OnStatus(const std::string& text) {

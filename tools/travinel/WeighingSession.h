@@ -34,9 +34,6 @@ class WeighingSession {
 
   TFfrmActivexForm& Form() { return form_; }
 
-  // Writes the settings into the form's properties (a device path through its PortName).
-  static void Configure(TFfrmActivexForm& form, const FormSettings& settings);
-
  private:
   void OnStatus(const std::string& text);
   void OnBox(const HeadlessControls::Box& box);

@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "control/FormProperties.h"
 #include "control/com/ComEnumerator.h"
 #include "control/com/ComErrors.h"
 #include "control/com/ComServer.h"
@@ -298,23 +299,27 @@ TRAVINEL_STORED_PROPERTY(ParentCustomHint, VARIANT_BOOL, parentCustomHint)
 
 // ---- The scale's properties and the reading -------------------------------------------------
 
-#define TRAVINEL_SCALE_PROPERTY(Name, Getter, Setter)      \
-  STDMETHODIMP ActiveFormControl::get_##Name(int* Value) { \
-    return Get(Value, [&] { return Form().Getter(); });    \
-  }                                                        \
-  STDMETHODIMP ActiveFormControl::put_##Name(int Value) {  \
-    return Put([&] { Form().Setter(Value); });             \
+// Each goes through the form's getter and setter that the table of the form's properties gives
+// for its name.
+#define TRAVINEL_SCALE_PROPERTY(Name)                              \
+  STDMETHODIMP ActiveFormControl::get_##Name(int* Value) {         \
+    const FormProperty& property = *FormProperties::Named(#Name);  \
+    return Get(Value, [&] { return (Form().*(property.get))(); }); \
+  }                                                                \
+  STDMETHODIMP ActiveFormControl::put_##Name(int Value) {          \
+    const FormProperty& property = *FormProperties::Named(#Name);  \
+    return Put([&] { (Form().*(property.set))(Value); });          \
   }
 
-TRAVINEL_SCALE_PROPERTY(Porta, Porta, SetPorta)
-TRAVINEL_SCALE_PROPERTY(Mod_Bal, ModBal, SetModBal)
-TRAVINEL_SCALE_PROPERTY(Hnd_Bal, HndBal, SetHndBal)
-TRAVINEL_SCALE_PROPERTY(Par_Bal, ParBal, SetParBal)
-TRAVINEL_SCALE_PROPERTY(Stp_Bal, StpBal, SetStpBal)
-TRAVINEL_SCALE_PROPERTY(Bit_Bal, BitBal, SetBitBal)
-TRAVINEL_SCALE_PROPERTY(Vel_Bal, VelBal, SetVelBal)
-TRAVINEL_SCALE_PROPERTY(Uni_Bal, UniBal, SetUniBal)
-TRAVINEL_SCALE_PROPERTY(Dec_Bal, DecBal, SetDecBal)
+TRAVINEL_SCALE_PROPERTY(Porta)
+TRAVINEL_SCALE_PROPERTY(Mod_Bal)
+TRAVINEL_SCALE_PROPERTY(Hnd_Bal)
+TRAVINEL_SCALE_PROPERTY(Par_Bal)
+TRAVINEL_SCALE_PROPERTY(Stp_Bal)
+TRAVINEL_SCALE_PROPERTY(Bit_Bal)
+TRAVINEL_SCALE_PROPERTY(Vel_Bal)
+TRAVINEL_SCALE_PROPERTY(Uni_Bal)
+TRAVINEL_SCALE_PROPERTY(Dec_Bal)
 #undef TRAVINEL_SCALE_PROPERTY
 
 // Enabling opens the port: a page that may not use the scale gets a COM error, before the form
