@@ -189,7 +189,6 @@ bool ServiceCommand::Parse(const std::vector<std::string>& args, ServiceSettings
       }
     } else if (name == "--config") {
       if (!ReadConfig(value, settings, error)) return false;
-
     } else {
       error = "opção desconhecida: " + name;
       return false;
@@ -268,6 +267,12 @@ int ServiceCommand::Run(const std::vector<std::string>& args, std::ostream& out,
     code = RunAsWindowsService([&](const std::function<void()>& waitForStop) {
       return Serve(settings, log, waitForStop, out, err);
     });
+    if (code == kNotUnderTheServiceManager) {
+      err << "travinel servir: --servico é para o gerenciador de serviços do Windows (sc start "
+             "Travinel); para servir daqui, sem --servico"
+          << std::endl;
+      return cli::kExitUsage;
+    }
   } else {
     ServiceLog log;
     code = Serve(

@@ -70,7 +70,7 @@ int RunAsWindowsService(const std::function<int(const std::function<void()>& wai
   hosted.serve = &serve;
   SERVICE_TABLE_ENTRYW table[] = {{const_cast<wchar_t*>(kServiceName), ServiceMain},
                                   {nullptr, nullptr}};
-  if (!StartServiceCtrlDispatcherW(table)) return 1;
+  if (!StartServiceCtrlDispatcherW(table)) return kNotUnderTheServiceManager;
   return hosted.exitCode;
 }
 
