@@ -1,9 +1,10 @@
 #include "scale/DigitronStreamFrame.h"
+#include "platform/ControlBytes.h"
 
 namespace trv {
 namespace {
 
-constexpr char kCr = 0x0D;
+using namespace ascii;
 constexpr size_t kWeightLength = DigitronStreamFrame::kLength - 2;
 
 bool IsDigit(char c) {

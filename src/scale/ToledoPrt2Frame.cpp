@@ -1,10 +1,10 @@
 #include "scale/ToledoPrt2Frame.h"
+#include "platform/ControlBytes.h"
 
 namespace trv {
 namespace {
 
-constexpr char kStx = 0x02;
-constexpr char kCr = 0x0D;
+using namespace ascii;
 constexpr size_t kDecimals = 3;
 
 bool IsDigit(char c) {

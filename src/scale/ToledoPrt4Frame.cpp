@@ -1,12 +1,12 @@
 #include "scale/ToledoPrt4Frame.h"
+#include "platform/ControlBytes.h"
 
 #include <algorithm>
 
 namespace trv {
 namespace {
 
-constexpr char kStx = 0x02;
-constexpr char kEtx = 0x03;
+using namespace ascii;
 constexpr size_t kCodeDigits = 6;
 constexpr size_t kWeightDigits = 5;
 constexpr size_t kFrameLength = 25;

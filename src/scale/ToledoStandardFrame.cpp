@@ -2,14 +2,14 @@
 
 #include <cstdint>
 
+#include "platform/ControlBytes.h"
 #include "scale/ScaleNumbers.h"
 #include "scale/TrvBALClass.h"
 
 namespace trv {
 namespace {
 
-constexpr char kStx = 0x02;
-constexpr char kCr = 0x0D;
+using namespace ascii;
 constexpr size_t kStatusWords = 3;
 constexpr size_t kDigits = 6;
 constexpr size_t kWeightStart = 1 + kStatusWords;

@@ -1,12 +1,13 @@
 #include "scale/TrvBALDigitron.h"
 
+#include "platform/ControlBytes.h"
 #include "scale/DigitronStreamFrame.h"
 #include "scale/ScaleNumbers.h"
 
 namespace trv {
 namespace {
 
-constexpr char kEnq = 0x05;
+using namespace ascii;
 constexpr size_t kKeptBytes = 10;
 constexpr size_t kFieldStart = 1;  // the first byte is the start byte, never part of the weight
 constexpr size_t kFieldWidth = 6;

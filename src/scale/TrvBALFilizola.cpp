@@ -1,13 +1,12 @@
 #include "scale/TrvBALFilizola.h"
 
+#include "platform/ControlBytes.h"
 #include "scale/ScaleNumbers.h"
 
 namespace trv {
 namespace {
 
-constexpr char kEnq = 0x05;
-constexpr char kStx = 0x02;
-constexpr char kEtx = 0x03;
+using namespace ascii;
 
 }  // namespace
 

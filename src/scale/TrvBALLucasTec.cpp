@@ -2,15 +2,14 @@
 
 #include <exception>
 
+#include "platform/ControlBytes.h"
 #include "platform/Text.h"
 #include "scale/ScaleNumbers.h"
 
 namespace trv {
 namespace {
 
-constexpr char kEnq = 0x05;
-constexpr char kStx = 0x02;
-constexpr char kCr = 0x0D;
+using namespace ascii;
 constexpr char kGrossMark[] = "kg B ";  // the gross label and its space, in this letter case
 constexpr char kGross[] = "kg B";
 constexpr char kTare[] = "kg T";

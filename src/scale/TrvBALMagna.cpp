@@ -2,13 +2,14 @@
 
 #include <cstdint>
 
+#include "platform/ControlBytes.h"
 #include "scale/ScaleNumbers.h"
 
 namespace trv {
 namespace {
 
 constexpr char kRequest = 'P';
-constexpr char kLf = 0x0A;
+using namespace ascii;
 constexpr char kNegativeText[] = "Peso Negativo ";
 constexpr char kNotReadText[] = "Peso N\xE3o Lido ";  // 0xE3 is the Windows-1252 a-tilde
 constexpr size_t kLongField = 10;  // a field longer than this holds its weight in its first six

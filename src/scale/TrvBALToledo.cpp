@@ -1,5 +1,6 @@
 #include "scale/TrvBALToledo.h"
 
+#include "platform/ControlBytes.h"
 #include "scale/ScaleNumbers.h"
 #include "scale/ToledoPrt2Frame.h"
 #include "scale/ToledoPrt4Frame.h"
@@ -8,10 +9,7 @@
 namespace trv {
 namespace {
 
-constexpr char kEnq = 0x05;
-constexpr char kStx = 0x02;
-constexpr char kEtx = 0x03;
-constexpr char kCr = 0x0D;
+using namespace ascii;
 constexpr size_t kShortAnswerMax = 20;
 constexpr size_t kSignIndex = 1;       // 0-based: the second byte
 constexpr size_t kLongFieldStart = 2;  // 0-based: the third byte

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
+#include "platform/ControlBytes.h"
 #include "scale/ScaleNumbers.h"
 #include "scale/ToledoStandardFrame.h"
 
 namespace trv {
 namespace {
 
-constexpr char kEnq = 0x05;
-constexpr char kCr = 0x0D;
+using namespace ascii;
 constexpr char kAccent = 0x60;  // the grave accent before the weight
 constexpr size_t kFieldWidth = 6;
 

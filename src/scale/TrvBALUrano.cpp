@@ -1,11 +1,12 @@
 #include "scale/TrvBALUrano.h"
 
+#include "platform/ControlBytes.h"
 #include "scale/ScaleNumbers.h"
 
 namespace trv {
 namespace {
 
-constexpr char kEnq = 0x05;
+using namespace ascii;
 
 // 1-based position of the start mark: the first ":", else the first "N0"; 0 when neither.
 size_t StartMark(const Bytes& answer) {

@@ -2,6 +2,7 @@
 
 #include "ContinuousStream.h"
 #include "SimulatorText.h"
+#include "platform/ControlBytes.h"
 
 namespace trv::tools {
 
@@ -18,7 +19,7 @@ Bytes DigitronProtocol::WeightField(int64_t grams) const {
 }
 
 Bytes DigitronProtocol::FrameAnswer(const ScaleReading& reading, const std::string& frame) {
-  constexpr char kCr = 0x0D;
+  using namespace ascii;
   constexpr size_t kStreamFrames = 3;
   if (frame != "stream") return Answer(reading);
   Bytes line(1, 'E');  // built up, not by +: GCC 12 -O3 warns falsely (-Wrestrict) there

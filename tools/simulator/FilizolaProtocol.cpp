@@ -1,6 +1,7 @@
 #include "FilizolaProtocol.h"
 
 #include "SimulatorText.h"
+#include "platform/ControlBytes.h"
 
 namespace trv::tools {
 
@@ -9,8 +10,7 @@ Bytes FilizolaProtocol::WeightField(int64_t grams) const {
 }
 
 Bytes FilizolaProtocol::FrameAnswer(const ScaleReading& reading, const std::string& frame) {
-  constexpr char kStx = 0x02;
-  constexpr char kEtx = 0x03;
+  using namespace ascii;
   constexpr int64_t kMaxSize = 99999;
   const bool negative = reading.state == ScaleState::Negative ||
                         (reading.state == ScaleState::Stable && reading.grams < 0);

@@ -1,12 +1,12 @@
 #include "FramedFieldProtocol.h"
 
 #include "SimulatorText.h"
+#include "platform/ControlBytes.h"
 
 namespace trv::tools {
 
 Bytes FramedFieldProtocol::Answer(const ScaleReading& reading) {
-  constexpr char kStx = 0x02;
-  constexpr char kEtx = 0x03;
+  using namespace ascii;
   return kStx + Field(reading) + kEtx;
 }
 

@@ -1,4 +1,5 @@
 #include "LucasTecProtocol.h"
+#include "platform/ControlBytes.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,8 +7,7 @@
 namespace trv::tools {
 namespace {
 
-constexpr char kStx = 0x02;
-constexpr char kCr = 0x0D;
+using namespace ascii;
 constexpr int64_t kMaxGrams = 999999;
 constexpr int kLines = 4;
 const Bytes kDashes = "------";

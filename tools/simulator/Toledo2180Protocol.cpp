@@ -3,6 +3,7 @@
 #include "ContinuousStream.h"
 #include "SimulatorText.h"
 #include "ToledoStandardOutput.h"
+#include "platform/ControlBytes.h"
 
 #include <algorithm>
 
@@ -10,7 +11,7 @@ namespace trv::tools {
 namespace {
 
 constexpr char kAccent = 0x60;
-constexpr char kCr = 0x0D;
+using namespace ascii;
 constexpr int64_t kGramsPerUnit = 100;  // the field counts tenths of a kilogram
 constexpr int64_t kMaxUnits = 999999;
 constexpr int64_t kMaxNegativeUnits = 99999;

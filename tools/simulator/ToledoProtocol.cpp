@@ -3,13 +3,12 @@
 #include "ContinuousStream.h"
 #include "SimulatorText.h"
 #include "ToledoStandardOutput.h"
+#include "platform/ControlBytes.h"
 
 namespace trv::tools {
 namespace {
 
-constexpr char kStx = 0x02;
-constexpr char kEtx = 0x03;
-constexpr char kCr = 0x0D;
+using namespace ascii;
 constexpr int64_t kMaxFiveDigits = 99999;
 constexpr size_t kStreamFrames = 3;
 constexpr char kPrice[] = "001990";  // centavos per kg

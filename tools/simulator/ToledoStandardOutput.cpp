@@ -1,12 +1,12 @@
 #include "ToledoStandardOutput.h"
 
 #include "SimulatorText.h"
+#include "platform/ControlBytes.h"
 
 namespace trv::tools {
 namespace {
 
-constexpr char kStx = 0x02;
-constexpr char kCr = 0x0D;
+using namespace ascii;
 constexpr unsigned kAlwaysSet = 0x20;
 constexpr unsigned kThreeDecimals = 0x05;
 constexpr unsigned kNegative = 0x02;
