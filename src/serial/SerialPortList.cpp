@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "platform/Text.h"
+
 namespace trv {
 namespace {
 
@@ -25,7 +27,46 @@ int CompareNumbers(std::string_view a, std::string_view b) {
   return a.compare(b);
 }
 
+constexpr std::string_view kUsbPrefix = "usb:";
+
+// The identity with its prefix and ids in upper case; the serial number (after the third
+// colon) is kept as the adapter gives it.
+std::string CanonicalIdentity(const std::string& identity) {
+  size_t serial = kUsbPrefix.size();
+  for (int colon = 0; colon < 2 && serial != std::string::npos; ++colon) {
+    serial = identity.find(':', serial);
+    if (serial != std::string::npos) ++serial;
+  }
+  if (serial == std::string::npos) return platform::AsciiUpper(identity);
+  return platform::AsciiUpper(identity.substr(0, serial)) + identity.substr(serial);
+}
+
 }  // namespace
+
+std::string SerialPortEntry::Identity() const {
+  if (vendorId.empty() || productId.empty()) return "";
+  std::string identity = std::string(kUsbPrefix) + vendorId + ":" + productId;
+  if (!serialNumber.empty()) identity += ":" + serialNumber;
+  return identity;
+}
+
+bool IsPortIdentity(const std::string& text) {
+  return text.size() > kUsbPrefix.size() &&
+         platform::AsciiLower(text.substr(0, kUsbPrefix.size())) == kUsbPrefix;
+}
+
+bool FindPortByIdentity(const std::vector<SerialPortEntry>& ports, const std::string& identity,
+                        SerialPortEntry& found) {
+  if (!IsPortIdentity(identity)) return false;
+  const std::string wanted = CanonicalIdentity(identity);
+  int matches = 0;
+  for (const SerialPortEntry& port : ports) {
+    if (port.Identity().empty() || CanonicalIdentity(port.Identity()) != wanted) continue;
+    if (++matches > 1) return false;
+    found = port;
+  }
+  return matches == 1;
+}
 
 bool NaturalNameLess(const std::string& a, const std::string& b) {
   size_t i = 0;

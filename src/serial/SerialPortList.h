@@ -11,7 +11,27 @@ struct SerialPortEntry {
   std::string name;
   // The device the name leads to: the name itself, or the target of a link.
   std::string device;
+  // What the system calls the port ("FT232R USB UART", "USB Serial Port"); empty when unknown.
+  std::string description = {};
+  // A USB adapter's vendor and product ids (four hexadecimal digits, upper case) and serial
+  // number; empty for other ports, and the serial number for adapters that have none.
+  std::string vendorId = {};
+  std::string productId = {};
+  std::string serialNumber = {};
+
+  // The adapter's identity, the same on whatever socket it is plugged into:
+  // "usb:VID:PID:SERIAL" ("usb:VID:PID" without a serial number); empty for other ports.
+  std::string Identity() const;
 };
+
+// A port's text names an identity ("usb:..."), not a port.
+bool IsPortIdentity(const std::string& text);
+
+// The one port among `ports` whose identity is `identity` (ids compared without regard to
+// letter case); false when none has it, or when two do (two adapters without serial numbers
+// cannot be told apart).
+bool FindPortByIdentity(const std::vector<SerialPortEntry>& ports, const std::string& identity,
+                        SerialPortEntry& found);
 
 // The serial ports of this machine, the way a user looks for them. On Linux: the /dev/ttyS*
 // that are real UARTs, /dev/ttyUSB*, /dev/ttyACM* and the stable names under

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
+
+#include "control/FormSettings.h"
 
 namespace trv::config {
 
@@ -12,6 +15,9 @@ struct SiteConfiguration {
   std::vector<std::string> sites;
   std::vector<std::string> allowedPorts;
   std::string listen;
+  // Named scales ("caixa"): every setting of the form, the port possibly an identity
+  // ("usb:VID:PID:SERIAL" in portPath) to be found on whatever port it has today.
+  std::map<std::string, FormSettings> scales = {};
 };
 
 }  // namespace trv::config
