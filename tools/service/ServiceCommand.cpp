@@ -15,7 +15,7 @@
 #include "ConfigurationPlaces.h"
 #include "ExitCodes.h"
 #include "HttpServer.h"
-#include "ServiceConfigurationFile.h"
+#include "ServiceConfigurationSource.h"
 #include "ServiceLog.h"
 #include "WeightService.h"
 #include "control/FormValueText.h"
@@ -66,23 +66,18 @@ std::string NotASitePattern(const std::string& where, const std::string& value) 
 }
 
 // The service's configuration file, as travinel configurar writes it:
-// {"origens": [...], "portasPermitidas": [...], "escuta": "127.0.0.1:8470"}.
+// {"origens": [...], "portasPermitidas": [...], "escuta": "127.0.0.1:8470", "balancas": {...}}.
 bool ReadConfig(const std::string& path, ServiceSettings& settings, std::string& error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    error = "--config: não foi possível abrir " + path;
-    return false;
-  }
-  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   config::SiteConfiguration configuration;
-  if (!config::ServiceConfigurationFile::Parse(text, configuration, error)) {
-    error = "--config: " + path + ": " + error;
+  if (!config::ServiceConfigurationSource::Load(path, configuration, error)) {
+    error = "--config: " + error;
     return false;
   }
   settings.origins.insert(settings.origins.end(), configuration.sites.begin(),
                           configuration.sites.end());
   settings.allowedPorts.insert(settings.allowedPorts.end(), configuration.allowedPorts.begin(),
                                configuration.allowedPorts.end());
+  for (auto& [name, scale] : configuration.scales) settings.scales.insert_or_assign(name, scale);
   if (!configuration.listen.empty() && !ParseListen(configuration.listen, settings)) {
     error = "--config: " + path + ": escuta '" + configuration.listen + "' não é ENDEREÇO:PORTA";
     return false;
@@ -90,14 +85,9 @@ bool ReadConfig(const std::string& path, ServiceSettings& settings, std::string&
   return true;
 }
 
-// The configuration travinel configurar writes, read when no --config is given:
-// /etc/travinel/servir.json, %ProgramData%\Travinel\servir.json on Windows, or the file that
-// TRAVINEL_CONFIG names.
+// The configuration travinel configurar writes, read when no --config is given.
 std::string DefaultConfigPath() {
-  if (const char* chosen = std::getenv("TRAVINEL_CONFIG"); chosen != nullptr && *chosen != 0) {
-    return chosen;
-  }
-  return config::ConfigurationPlaces::ServiceFilePath("");
+  return config::ServiceConfigurationSource::DefaultPath();
 }
 
 bool NamesAConfig(const std::vector<std::string>& args) {
