@@ -9,8 +9,10 @@
 
 #include "AtomicFile.h"
 #include "BrowserPolicyFiles.h"
+#include "ExitCodes.h"
 #include "FormSettingsJson.h"
 #include "NamedScaleFile.h"
+#include "NamedScaleLookup.h"
 #include "ServiceConfigurationFile.h"
 
 namespace trv::config {
@@ -308,6 +310,58 @@ TEST_F(NamedScaleFileTest, ChangesOneScaleAndKeepsTheRestOfTheFile) {
   EXPECT_THROW(NamedScaleFile::Set(path, "caixa", scale), std::exception);
   EXPECT_THROW(NamedScaleFile::Remove(path, "balcao"), std::exception);
   EXPECT_EQ(*AtomicFile::Read(path), R"({"origens": "não é lista"})");
+}
+
+using NamedScaleLookupTest = TemporaryFolder;
+
+// travinel ler --balanca: the scale's settings from the file, an adapter looked for in the
+// listing it is given.
+TEST_F(NamedScaleLookupTest, FindsTheScaleAndItsAdapter) {
+  const std::string path = PathOf("servir.json");
+  AtomicFile::Replace(path, R"({"balancas": {
+      "caixa": {"Porta": "COM3", "Mod_Bal": 2, "Vel_Bal": 4800},
+      "usb": {"Porta": "usb:0403:6001:A50285BI", "Mod_Bal": 1}}})");
+  const SerialPortEntry adapter{"/dev/ttyUSB1", "/dev/ttyUSB1", "", "0403", "6001", "A50285BI"};
+  const SerialPortEntry other{"/dev/ttyUSB0", "/dev/ttyUSB0", "", "0403", "6001", "OUTRO"};
+  struct Case {
+    std::string path;
+    std::string name;
+    std::vector<SerialPortEntry> listing;
+    int code;
+    int porta;
+    std::string portPath;
+    const char* error;
+  };
+  for (const Case& c : {
+           Case{path, "caixa", {}, cli::kExitOk, 3, "", ""},
+           Case{path, "usb", {other, adapter}, cli::kExitOk, -1, "/dev/ttyUSB1", ""},
+           Case{path,
+                "usb",
+                {other},
+                cli::kExitPortFailure,
+                0,
+                "",
+                "o adaptador da balança usb (usb:0403:6001:A50285BI) não está conectado"},
+           Case{path, "cozinha", {}, cli::kExitUsage, 0, "", "não há balança cozinha em "},
+           Case{path, "../caixa", {}, cli::kExitUsage, 0, "", "--balanca: nome de balança"},
+           Case{PathOf("nenhum.json"),
+                "caixa",
+                {},
+                cli::kExitUsage,
+                0,
+                "",
+                "não foi possível abrir "},
+       }) {
+    FormSettings settings;
+    std::string error;
+    const int code = NamedScaleLookup::Find(
+        c.path, c.name, [&c] { return c.listing; }, settings, error);
+    EXPECT_EQ(code, c.code) << c.name << ": " << error;
+    EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.name << ": " << error;
+    if (code != cli::kExitOk) continue;
+    EXPECT_EQ(settings.porta, c.porta) << c.name;
+    EXPECT_EQ(settings.portPath, c.portPath) << c.name;
+  }
 }
 
 }  // namespace
