@@ -294,7 +294,8 @@ is the client module for your own pages (see the README).
                             refused
   --portas-permitidas LISTA the only serial ports pages may use, e.g. 1,/dev/ttyUSB0
   --config ARQUIVO          a JSON file: {"origens": [...], "portasPermitidas": [...],
-                            "escuta": "127.0.0.1:8470"}. Without --config, the file travinel
+                            "escuta": "127.0.0.1:8470", "balancas": {"caixa": {"Porta": 3,
+                            "Mod_Bal": 2, ...}}}. Without --config, the file travinel
                             configurar writes is read when it exists: /etc/travinel/servir.json
                             (Windows: %ProgramData%\Travinel\servir.json), or TRAVINEL_CONFIG
   --servico                 (Windows) run as the Windows service Travinel, under the service
@@ -309,6 +310,12 @@ API (JSON in UTF-8, names of the control's properties):
                          "ok": true only for a weight, "estado": "peso", "sem_resposta", ...}
   GET  /v1/eventos?Porta=...&Mod_Bal=...   Server-Sent Events
                      {"status", "PesoLido", "ok", "estado"}
+  {"balanca": "caixa"} or ?balanca=caixa   a scale named in the configuration (travinel
+                     configurar --balanca) instead of Porta; its other fields, when given,
+                     override the scale's. With a single scale configured, a request without
+                     balanca and Porta uses it. Unknown name: 404; its adapter not connected:
+                     503 with "estado": "porta_indisponivel"
+  GET  /v1/balancas  the named scales: [{"nome", "Porta", "Mod_Bal", ...}]
   GET  /v1/portas    the serial ports of this machine
   GET  /v1/saude     {"versao", "ativoHaSegundos", "portasEmUso"}, for monitoring
   GET  /v1/versao    {"versao"}
