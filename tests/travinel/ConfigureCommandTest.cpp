@@ -162,7 +162,7 @@ TEST(ConfigureOptions, RefusesABadScaleWithAMessage) {
            Case{{"--balanca", "caixa", "--porta", "3", "--modelo", "9"}, "--modelo: '9'"},
            Case{{"--balanca", "caixa", "--porta", "3", "--modelo", "2", "--vel", "99999999999"},
                 "--vel: '99999999999'"},
-           Case{{"--balanca", "caixa", "--porta", "256", "--modelo", "2"}, "--porta: '256'"},
+           Case{{"--balanca", "caixa", "--porta", "-1", "--modelo", "2"}, "--porta: '-1'"},
            Case{{"--balanca", "../caixa", "--porta", "3", "--modelo", "2"},
                 "--balanca: nome de balança inválido: '../caixa'"},
            Case{{"--balanca", "", "--porta", "3", "--modelo", "2"}, "--balanca: nome de balança"},
