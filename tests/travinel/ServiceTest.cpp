@@ -217,6 +217,8 @@ TEST(ScaleRequest, NamesAConfiguredScaleInsteadOfAPort) {
   EXPECT_FALSE(ScaleRequest::FromJson(R"({"balanca": "caixa", "Porta": "/dev/ttyS1"})", two, chosen,
                                       refusal));
   EXPECT_EQ(refusal.text, "uma balança com nome já tem a sua porta: tire Porta do pedido");
+  EXPECT_FALSE(ScaleRequest::FromJson(R"({"Mod_Bal": 1})", two, chosen, refusal));
+  EXPECT_EQ(refusal.text.rfind("falta Porta, ou balanca", 0), 0u) << refusal.text;
 }
 
 // The name of an unknown scale comes back shortened and without control characters, as the log

@@ -21,10 +21,15 @@ bool Refuse(ScaleRefusal& refusal, const std::string& text) {
   return false;
 }
 
-// A request without a name gives the scale's port and model itself.
-bool CheckComplete(const ChosenScale& chosen, ScaleRefusal& refusal) {
+// A request without a name gives the scale's port and model itself; where IT named scales, the
+// page may have meant one of them.
+bool CheckComplete(const ChosenScale& chosen, const NamedScales& scales, ScaleRefusal& refusal) {
   std::string error;
   if (!chosen.name.empty() || FormSettingsJson::CheckRequired(chosen.settings, error)) return true;
+  if (chosen.settings.porta < 0 && chosen.settings.portPath.empty() && !scales.All().empty()) {
+    error =
+        "falta Porta, ou balanca com o nome de uma das balanças configuradas (GET /v1/balancas)";
+  }
   return Refuse(refusal, error);
 }
 
@@ -47,7 +52,7 @@ bool ScaleRequest::FromJson(const std::string& body, const NamedScales& scales, 
   if (!FormSettingsJson::Read(json, FormSettingsJson::Source::kPage, chosen.settings, error)) {
     return Refuse(refusal, error);
   }
-  return CheckComplete(chosen, refusal);
+  return CheckComplete(chosen, scales, refusal);
 }
 
 bool ScaleRequest::FromQuery(const std::map<std::string, std::string>& query,
@@ -63,7 +68,7 @@ bool ScaleRequest::FromQuery(const std::map<std::string, std::string>& query,
       return Refuse(refusal, error);
     }
   }
-  return CheckComplete(chosen, refusal);
+  return CheckComplete(chosen, scales, refusal);
 }
 
 std::string ScaleRequest::PortName(const FormSettings& settings) {
