@@ -214,7 +214,9 @@ Subcommands:
                travinel servir --help.
   configurar   grava os sites que podem usar a balança, de uma vez, no arquivo do serviço, na
                lista do controle (Windows) e nas políticas do Chrome e do Edge; --remover os
-               tira; sem opções, mostra o que está configurado. Veja travinel configurar --help.
+               tira; --balanca NOME grava uma balança com nome, que as páginas e ler --balanca
+               usam sem saber a porta; sem opções, mostra o que está configurado. Veja
+               travinel configurar --help.
 
 Options of ler and monitorar (the control's property name is an alias of each):
   --porta N|PATH     --Por_Bal  port: a number as the control takes it (1 is com1: COM1 on
