@@ -89,6 +89,108 @@ TEST(ConfigureOptions, RefusesWithAMessage) {
   }
 }
 
+// --balanca with the options of `travinel ler`, and --remover-balanca: one scale, nothing else.
+TEST(ConfigureOptions, ReadsANamedScale) {
+  struct Case {
+    Texts args;
+    Action action;
+    std::string name;
+    int porta;
+    std::string portPath;
+    int modelo;
+    int vel;
+    int paridade;
+  };
+  for (const Case& c : {
+           Case{{"--balanca", "caixa", "--porta", "COM3", "--modelo", "2"},
+                Action::SetScale,
+                "caixa",
+                3,
+                "",
+                2,
+                9600,
+                0},
+           Case{{"--balanca=caixa", "--porta=3", "--modelo=toledo", "--vel", "4800", "--paridade",
+                 "e", "--bits", "7"},
+                Action::SetScale,
+                "caixa",
+                3,
+                "",
+                2,
+                4800,
+                2},
+           Case{{"--balanca", "Balcao_2", "--Por_Bal", "/dev/ttyUSB0", "--mod_bal", "7"},
+                Action::SetScale,
+                "Balcao_2",
+                -1,
+                "/dev/ttyUSB0",
+                7,
+                9600,
+                0},
+           Case{{"--balanca", "a", "--porta", "usb:0403:6001:A50285BI", "--modelo", "1"},
+                Action::SetScale,
+                "a",
+                -1,
+                "usb:0403:6001:A50285BI",
+                1,
+                9600,
+                0},
+           Case{{"--remover-balanca", "caixa"}, Action::RemoveScale, "caixa", -1, "", -1, 9600, 0},
+       }) {
+    ConfigureRequest request;
+    std::string error;
+    ASSERT_TRUE(ConfigureOptions::Parse(c.args, request, error)) << c.args.front() << ": " << error;
+    EXPECT_EQ(request.action, c.action);
+    EXPECT_EQ(request.scaleName, c.name);
+    EXPECT_EQ(request.scale.porta, c.porta) << c.args[1];
+    EXPECT_EQ(request.scale.portPath, c.portPath) << c.args[1];
+    EXPECT_EQ(request.scale.modelo, c.modelo) << c.args[1];
+    EXPECT_EQ(request.scale.vel, c.vel) << c.args[1];
+    EXPECT_EQ(request.scale.paridade, c.paridade) << c.args[1];
+  }
+}
+
+TEST(ConfigureOptions, RefusesABadScaleWithAMessage) {
+  struct Case {
+    Texts args;
+    const char* error;  // the message's beginning
+  };
+  for (const Case& c : {
+           Case{{"--balanca", "caixa", "--porta", "3"}, "--balanca precisa de --porta e --modelo"},
+           Case{{"--balanca", "caixa", "--modelo", "2"}, "--balanca precisa de --porta"},
+           Case{{"--balanca", "caixa", "--porta", "3", "--modelo", "0"}, "--modelo: '0'"},
+           Case{{"--balanca", "caixa", "--porta", "3", "--modelo", "9"}, "--modelo: '9'"},
+           Case{{"--balanca", "caixa", "--porta", "3", "--modelo", "2", "--vel", "99999999999"},
+                "--vel: '99999999999'"},
+           Case{{"--balanca", "caixa", "--porta", "-1", "--modelo", "2"}, "--porta: '-1'"},
+           Case{{"--balanca", "../caixa", "--porta", "3", "--modelo", "2"},
+                "--balanca: nome de balança inválido: '../caixa'"},
+           Case{{"--balanca", "", "--porta", "3", "--modelo", "2"}, "--balanca: nome de balança"},
+           Case{{"--balanca", "balança", "--porta", "3", "--modelo", "2"},
+                "--balanca: nome de balança"},
+           Case{{"--balanca", std::string(33, 'x'), "--porta", "3", "--modelo", "2"},
+                "--balanca: nome de balança"},
+           Case{{"--balanca", "cai\x1bxa", "--porta", "3", "--modelo", "2"},
+                "--balanca: nome de balança inválido: 'cai?xa'"},
+           Case{{"--remover-balanca", "a/b"}, "--remover-balanca: nome de balança"},
+           Case{{"--porta", "3", "--modelo", "2"}, "--porta só vale com --balanca"},
+           Case{{"--remover-balanca", "caixa", "--modelo", "2"}, "--modelo só vale com --balanca"},
+           Case{{"--balanca", "caixa", "--porta", "3", "--modelo", "2", "--sites",
+                 "https://a.example"},
+                "--balanca e --remover-balanca vão sozinhas"},
+           Case{{"--balanca", "caixa", "--remover-balanca", "caixa"},
+                "--balanca e --remover-balanca vão sozinhas"},
+           Case{{"--remover-balanca", "caixa", "--remover"},
+                "--balanca e --remover-balanca vão sozinhas"},
+           Case{{"--balanca"}, "--balanca precisa de um valor"},
+       }) {
+    ConfigureRequest request;
+    std::string error;
+    EXPECT_FALSE(ConfigureOptions::Parse(c.args, request, error)) << c.error;
+    EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.error << " -> " << error;
+  }
+}
+
 // A place whose writing fails, after the places before it have been written.
 class FailingPlace : public ConfigurationPlace {
  public:

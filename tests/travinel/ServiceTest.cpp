@@ -136,20 +136,107 @@ TEST(ScaleRequest, ReadsTheControlsPropertiesAndRefusesAnythingElse) {
       {R"({"Mod_Bal": 1})", "falta Porta"},
       {R"({"Porta": 1})", "falta Mod_Bal (1 a 7)"},
   };
+  const NamedScales none({});
   for (const Case& c : cases) {
-    FormSettings settings;
-    std::string error;
-    const bool accepted = ScaleRequest::FromJson(c.body, settings, error);
+    ChosenScale chosen;
+    ScaleRefusal refusal;
+    const bool accepted = ScaleRequest::FromJson(c.body, none, chosen, refusal);
     EXPECT_EQ(accepted, *c.error == '\0') << c.body;
-    EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.body << " -> " << error;
+    EXPECT_EQ(refusal.text.rfind(c.error, 0), 0u) << c.body << " -> " << refusal.text;
   }
-  FormSettings settings;
-  std::string error;
+  ChosenScale chosen;
+  ScaleRefusal refusal;
   ASSERT_TRUE(
-      ScaleRequest::FromJson(R"({"Porta": "/dev/ttyUSB0", "Mod_Bal": 7})", settings, error));
-  EXPECT_EQ(settings.portPath, "/dev/ttyUSB0");
-  EXPECT_EQ(settings.vel, 9600);  // the control's defaults for what is left out
-  EXPECT_EQ(settings.bits, 8);
+      ScaleRequest::FromJson(R"({"Porta": "/dev/ttyUSB0", "Mod_Bal": 7})", none, chosen, refusal));
+  EXPECT_EQ(chosen.settings.portPath, "/dev/ttyUSB0");
+  EXPECT_EQ(chosen.settings.vel, 9600);  // the control's defaults for what is left out
+  EXPECT_EQ(chosen.settings.bits, 8);
+  EXPECT_TRUE(chosen.name.empty());
+}
+
+FormSettings ScaleOn(const std::string& port, int model) {
+  FormSettings settings;
+  settings.portPath = port;
+  settings.modelo = model;
+  settings.vel = 4800;
+  return settings;
+}
+
+// A request names a configured scale, or gives its own port; a name carries its port, and the
+// page's other properties override the scale's.
+TEST(ScaleRequest, NamesAConfiguredScaleInsteadOfAPort) {
+  const NamedScales two(
+      {{"caixa", ScaleOn("/dev/ttyUSB0", 2)}, {"balcao", ScaleOn("/dev/ttyS0", 1)}});
+  const NamedScales one({{"caixa", ScaleOn("/dev/ttyUSB0", 2)}});
+  struct Case {
+    const NamedScales* scales;
+    const char* body;
+    const char* query;
+    int status;  // 0: accepted
+    const char* name;
+    int modelo;
+    int vel;
+  };
+  const Case cases[] = {
+      {&two, R"({"balanca": "caixa"})", "balanca=caixa", 0, "caixa", 2, 4800},
+      {&two, R"({"balanca": "balcao", "Vel_Bal": 9600, "Mod_Bal": 3})",
+       "balanca=balcao&Vel_Bal=9600&Mod_Bal=3", 0, "balcao", 3, 9600},
+      {&two, R"({"balanca": "caixa", "Porta": 1})", "balanca=caixa&Porta=1", 400, "", 0, 0},
+      {&two, R"({"balanca": "caixa", "Mod_Bal": 9})", "balanca=caixa&Mod_Bal=9", 400, "", 0, 0},
+      {&two, R"({"balanca": "caixa", "Usr_Bal": 1})", "balanca=caixa&Usr_Bal=1", 400, "", 0, 0},
+      {&two, R"({"balanca": "cozinha"})", "balanca=cozinha", 404, "", 0, 0},
+      {&two, R"({"balanca": ""})", "balanca=", 404, "", 0, 0},
+      {&two, R"({"balanca": "CAIXA"})", "balanca=CAIXA", 404, "", 0, 0},
+      {&two, R"({"Mod_Bal": 1})", "Mod_Bal=1", 400, "", 0, 0},  // two scales: no default
+      {&one, R"({})", "", 0, "caixa", 2, 4800},                 // the only scale
+      {&one, R"({"Uni_Bal": 1})", "Uni_Bal=1", 0, "caixa", 2, 4800},
+      {&one, R"({"Porta": 3, "Mod_Bal": 1})", "Porta=3&Mod_Bal=1", 0, "", 1, 9600},
+  };
+  for (const Case& c : cases) {
+    ChosenScale fromBody;
+    ScaleRefusal refusal;
+    EXPECT_EQ(ScaleRequest::FromJson(c.body, *c.scales, fromBody, refusal), c.status == 0)
+        << c.body;
+    EXPECT_EQ(c.status == 0 ? 0 : refusal.status, c.status) << c.body << ": " << refusal.text;
+    HttpRequest request;
+    ASSERT_TRUE(ParseTarget(std::string("/v1/eventos?") + c.query, request));
+    ChosenScale fromQuery;
+    EXPECT_EQ(ScaleRequest::FromQuery(request.query, *c.scales, fromQuery, refusal), c.status == 0)
+        << c.query;
+    if (c.status != 0) continue;
+    for (const ChosenScale* chosen : {&fromBody, &fromQuery}) {
+      EXPECT_EQ(chosen->name, c.name) << c.body;
+      EXPECT_EQ(chosen->settings.modelo, c.modelo) << c.body;
+      EXPECT_EQ(chosen->settings.vel, c.vel) << c.body;
+    }
+  }
+  ChosenScale chosen;
+  ScaleRefusal refusal;
+  EXPECT_FALSE(ScaleRequest::FromJson(R"({"balanca": 1})", two, chosen, refusal));
+  EXPECT_EQ(refusal.status, 400);
+  EXPECT_FALSE(ScaleRequest::FromJson(R"({"balanca": "caixa", "Porta": "/dev/ttyS1"})", two, chosen,
+                                      refusal));
+  EXPECT_EQ(refusal.text, "uma balança com nome já tem a sua porta: tire Porta do pedido");
+  EXPECT_FALSE(ScaleRequest::FromJson(R"({"Mod_Bal": 1})", two, chosen, refusal));
+  EXPECT_EQ(refusal.text.rfind("falta Porta, ou balanca", 0), 0u) << refusal.text;
+}
+
+// The name of an unknown scale comes back shortened and without control characters, as the log
+// keeps it.
+TEST(ScaleRequest, EchoesAnUnknownNameHarmlessly) {
+  const NamedScales scales({{"caixa", ScaleOn("/dev/ttyUSB0", 2)}});
+  for (const std::string& name : {std::string("caixa\r\nSet-Cookie: x"), std::string(5000, 'a'),
+                                  std::string("../../etc/passwd"), std::string("balança-ção"),
+                                  std::string("caixa\0\x1b[2J", 10)}) {
+    ChosenScale chosen;
+    ScaleRefusal refusal;
+    const std::string body = nlohmann::json{{"balanca", name}}.dump();
+    ASSERT_FALSE(ScaleRequest::FromJson(body, scales, chosen, refusal)) << name;
+    EXPECT_EQ(refusal.status, 404);
+    EXPECT_EQ(refusal.text.rfind("balança desconhecida: ", 0), 0u) << refusal.text;
+    EXPECT_LT(refusal.text.size(), 260u);
+    for (const char c : refusal.text) EXPECT_GE(static_cast<unsigned char>(c), 0x20) << name;
+  }
 }
 
 TEST(WeightService, RefusesStrangersBeforeAnythingElse) {
@@ -527,6 +614,142 @@ TEST(WeightService, AnswersSayWhatTheReadingGave) {
     EXPECT_EQ(answer.status, 200) << c.field;
     EXPECT_NE(answer.body.find(c.answer), std::string::npos) << c.answer << "\n" << answer.body;
   }
+}
+
+// The service over named scales: a Filizola scale of 1234 g on a pseudo-terminal (a serial
+// device, as the service requires), read through a scripted port that records where it was
+// opened.
+class NamedScaleServiceTest : public ::testing::Test {
+ protected:
+  NamedScaleServiceTest() : pty_(link_.string()) {}
+
+  void SetUp() override { ASSERT_TRUE(pty_.Open()) << pty_.Error(); }
+
+  ScaleStation::PortFactory Factory() {
+    return [this] {
+      auto port = std::make_unique<CommPortFake>(clock_);
+      port->SetResponder([this, fake = port.get()](const Bytes&) {
+        {
+          const std::lock_guard<std::mutex> lock(mutex_);
+          opened_ = fake->OpenedPath();
+        }
+        fake->ArriveAfter(0,
+                          "\x02"
+                          "001234"
+                          "\x03");
+      });
+      return port;
+    };
+  }
+
+  std::string Opened() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return opened_;
+  }
+
+  // A USB adapter's entry in the port listing, on the pseudo-terminal.
+  SerialPortEntry Adapter(const std::string& serial) const {
+    return {link_.string(), pty_.SlavePath(), "FT232R USB UART", "0403", "6001", serial};
+  }
+
+  ServiceSettings Settings(std::map<std::string, FormSettings> scales) const {
+    ServiceSettings settings;
+    settings.allowedPorts = {"1"};  // the scales' ports are not on the pages' list
+    settings.scales = std::move(scales);
+    return settings;
+  }
+
+  const fs::path link_ = fs::temp_directory_path() / "travinel-balanca-nomeada";
+  tools::Pseudoterminal pty_;
+  platform::ManualClock clock_{10000};
+  const platform::ScopedClock scopedClock_{clock_};
+  std::mutex mutex_;
+  std::string opened_;
+};
+
+TEST_F(NamedScaleServiceTest, ReadsAScaleByItsNameOnAPortPagesMayNotName) {
+  WeightService service(Settings({{"caixa", ScaleOn(link_.string(), 1)}}), Factory());
+  for (const char* body : {R"({"balanca": "caixa"})", R"({})"}) {
+    const HttpResponse answer = service.Handle(LocalRequest("POST", "/v1/ler", body));
+    EXPECT_EQ(answer.status, 200) << body << ": " << answer.body;
+    EXPECT_NE(answer.body.find(R"("PesoLido":1234)"), std::string::npos) << answer.body;
+    EXPECT_EQ(Opened(), pty_.SlavePath());
+  }
+  const HttpResponse events = service.Handle(LocalRequest("GET", "/v1/eventos?balanca=caixa"));
+  EXPECT_EQ(events.status, 200) << events.body;
+  EXPECT_TRUE(events.stream);
+  // The same port named by a page is still refused: it is not on the pages' list.
+  const HttpResponse own = service.Handle(LocalRequest(
+      "POST", "/v1/ler", "{\"Porta\": " + JsonText(link_.string()) + ", \"Mod_Bal\": 1}"));
+  EXPECT_EQ(own.status, 403) << own.body;
+  const HttpResponse both = service.Handle(
+      LocalRequest("POST", "/v1/ler", R"({"balanca": "caixa", "Porta": 1, "Mod_Bal": 1})"));
+  EXPECT_EQ(both.status, 400) << both.body;
+  const HttpResponse unknown =
+      service.Handle(LocalRequest("GET", "/v1/eventos?balanca=..%2F..%2Fetc%0A"));
+  EXPECT_EQ(unknown.status, 404) << unknown.body;
+  EXPECT_FALSE(unknown.stream);
+  EXPECT_EQ(nlohmann::json::parse(unknown.body)["erro"], "balança desconhecida: \"../../etc \"");
+}
+
+TEST_F(NamedScaleServiceTest, FindsAnAdapterByItsIdentityAtEachRequest) {
+  std::vector<SerialPortEntry> listing;
+  int listed = 0;
+  WeightService service(Settings({{"caixa", ScaleOn("usb:0403:6001:A50285BI", 1)}}), Factory(),
+                        nullptr, [&] {
+                          ++listed;
+                          return listing;
+                        });
+  struct Case {
+    std::vector<SerialPortEntry> listing;
+    int status;
+    const char* answer;
+  };
+  const Case cases[] = {
+      {{},
+       503,
+       R"({"erro":"o adaptador da balança caixa (usb:0403:6001:A50285BI) não está conectado","estado":"porta_indisponivel","ok":false})"},
+      {{Adapter("OUTRO")}, 503, R"("estado":"porta_indisponivel")"},
+      {{Adapter("A50285BI")}, 200, R"("PesoLido":1234)"},
+      // Two adapters with the same identity cannot be told apart.
+      {{Adapter("A50285BI"), Adapter("A50285BI")}, 503, R"("estado":"porta_indisponivel")"},
+  };
+  for (const Case& c : cases) {
+    listing = c.listing;
+    const int before = listed;
+    const HttpResponse answer =
+        service.Handle(LocalRequest("POST", "/v1/ler", R"({"balanca": "caixa"})"));
+    EXPECT_EQ(answer.status, c.status) << answer.body;
+    EXPECT_NE(answer.body.find(c.answer), std::string::npos) << c.answer << "\n" << answer.body;
+    EXPECT_EQ(listed, before + 1);
+    const HttpResponse events = service.Handle(LocalRequest("GET", "/v1/eventos?balanca=caixa"));
+    EXPECT_EQ(events.status, c.status) << events.body;
+  }
+  EXPECT_EQ(Opened(), pty_.SlavePath());
+}
+
+TEST_F(NamedScaleServiceTest, ListsTheScalesAndNothingElseOfTheConfiguration) {
+  ServiceSettings settings = Settings(
+      {{"caixa", ScaleOn("usb:0403:6001:A50285BI", 2)}, {"balcao", ScaleOn(link_.string(), 1)}});
+  settings.origins = {"https://pdv.loja.exemplo"};
+  WeightService service(settings, Factory());
+  const HttpResponse answer = service.Handle(LocalRequest("GET", "/v1/balancas"));
+  EXPECT_EQ(answer.status, 200);
+  const auto list = nlohmann::json::parse(answer.body);
+  ASSERT_EQ(list.size(), 2u) << answer.body;
+  EXPECT_EQ(list[0]["nome"], "balcao");
+  EXPECT_EQ(list[0]["Porta"], link_.string());
+  EXPECT_EQ(list[1]["nome"], "caixa");
+  EXPECT_EQ(list[1]["Porta"], "usb:0403:6001:A50285BI");
+  EXPECT_EQ(list[1]["Mod_Bal"], 2);
+  EXPECT_EQ(list[1]["Vel_Bal"], 4800);
+  EXPECT_EQ(answer.body.find("pdv.loja"), std::string::npos);
+  EXPECT_EQ(answer.body.find("portasPermitidas"), std::string::npos);
+  // A scale whose port is gone answers as a port that could not be opened.
+  WeightService gone(Settings({{"caixa", ScaleOn("/dev/ttyUSB-nenhum", 1)}}), Factory());
+  const HttpResponse missing = gone.Handle(LocalRequest("POST", "/v1/ler", "{}"));
+  EXPECT_EQ(missing.status, 503) << missing.body;
+  EXPECT_NE(missing.body.find(R"("estado":"porta_indisponivel")"), std::string::npos);
 }
 #endif
 

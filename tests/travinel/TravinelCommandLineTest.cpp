@@ -140,6 +140,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{{"ler", "--verbose=1"}, "--verbose takes no value"},
         BadCase{{"ler", "agora"}, "unexpected argument 'agora'"},
         BadCase{{"demo", "--porta", "1"}, "demo takes no option --porta"},
+        BadCase{{"ler", "--balanca", "caixa", "--porta", "1"},
+                "--porta does not go with --balanca: the named scale has its port"},
+        BadCase{{"ler", "--Por_Bal=1", "--balanca", "caixa"},
+                "--porta does not go with --balanca: the named scale has its port"},
+        BadCase{{"ler", "--balanca="}, "--balanca: '' is not the name of a configured scale"},
+        BadCase{{"portas", "--balanca", "caixa"}, "portas takes no option --balanca"},
         BadCase{Ler("--porta", "-1"),
                 "--porta: '-1' is not a port number (1 for com1) or a device path such as "
                 "/dev/ttyUSB0"}));
@@ -188,6 +194,25 @@ TEST(TravinelCommandLineTest, MonitorarTakesADurationAndLerTakesVerbose) {
   TravinelCommandLine read;
   ASSERT_TRUE(Parse(read, {"ler", "-v", "--porta", "1", "--modelo", "1"}));
   EXPECT_TRUE(read.Options().verbose);
+}
+
+// A named scale needs neither --porta nor --modelo; the options given are remembered, to
+// override the scale's own settings.
+TEST(TravinelCommandLineTest, ANamedScaleKeepsTheOptionsGivenToOverrideIt) {
+  TravinelCommandLine commandLine;
+  ASSERT_TRUE(Parse(commandLine, {"monitorar", "--balanca", "caixa", "--vel", "4800", "--Uni_Bal",
+                                  "kg", "--duracao", "5"}))
+      << commandLine.Error();
+  const CommandOptions& options = commandLine.Options();
+  EXPECT_EQ(options.scaleName, "caixa");
+  EXPECT_EQ(options.given,
+            (std::vector<int FormSettings::*>{&FormSettings::vel, &FormSettings::unidade}));
+  EXPECT_EQ(options.form.vel, 4800);
+  EXPECT_EQ(options.form.modelo, -1);
+
+  TravinelCommandLine plain;
+  ASSERT_TRUE(Parse(plain, {"ler", "--balanca", "caixa"})) << plain.Error();
+  EXPECT_TRUE(plain.Options().given.empty());
 }
 
 TEST(TravinelCommandLineTest, HelpNeedsNothingElse) {

@@ -6,7 +6,9 @@
 #include "ConfigurationPlaces.h"
 #include "ConfigureOptions.h"
 #include "ExitCodes.h"
+#include "FormSettingsJson.h"
 #include "ListText.h"
+#include "NamedScaleFile.h"
 
 namespace trv::config {
 namespace {
@@ -69,6 +71,27 @@ bool ChangeAll(const ConfigureRequest& request, const Places& places, std::ostre
   }
 }
 
+// --balanca and --remover-balanca: one scale of the service's file, which the service reads when
+// it starts.
+int ChangeScale(const ConfigureRequest& request, std::ostream& out, std::ostream& err) {
+  const std::string path = ConfigurationPlaces::ServiceFilePath(request.root);
+  if (request.action == Action::SetScale) {
+    NamedScaleFile::Set(path, request.scaleName, request.scale);
+    out << "Balança " << request.scaleName << " gravada em " << path << ": "
+        << FormSettingsJson::Write(request.scale).dump()
+        << "\nReinicie o serviço para que ele a use." << std::endl;
+    return cli::kExitOk;
+  }
+  if (!NamedScaleFile::Remove(path, request.scaleName)) {
+    err << "travinel configurar: não há balança " << request.scaleName << " em " << path
+        << std::endl;
+    return cli::kExitFailure;
+  }
+  out << "Balança " << request.scaleName << " removida de " << path
+      << "\nReinicie o serviço para que ele deixe de usá-la." << std::endl;
+  return cli::kExitOk;
+}
+
 }  // namespace
 
 int ConfigureCommand::Run(const std::vector<std::string>& args, std::ostream& out,
@@ -93,6 +116,9 @@ int ConfigureCommand::Execute(const ConfigureRequest& request, const Places& pla
     if (request.action == Action::List) {
       List(places, out);
       return cli::kExitOk;
+    }
+    if (request.action == Action::SetScale || request.action == Action::RemoveScale) {
+      return ChangeScale(request, out, err);
     }
     if (!ChangeAll(request, places, err)) return cli::kExitFailure;
     if (request.action == Action::Write) {
@@ -136,6 +162,17 @@ Sem opções, mostra o que está configurado agora nesses lugares. Precisa de ad
   --raiz PASTA         (Linux, testes) grava tudo abaixo de PASTA em vez de /
   --help, -h           este texto
 
+Balanças com nome, no arquivo do serviço: as páginas pedem {"balanca": "caixa"} sem saber a
+porta. Cada uma vai sozinha, sem --sites, e o resto do arquivo fica como está; o serviço as lê
+ao iniciar.
+  --balanca NOME       grava (ou substitui) a balança NOME: de 1 a 32 letras sem acento,
+                       dígitos, '-' ou '_'. Com as opções de travinel ler: --porta (obrigatória;
+                       1 ou COM3, um caminho como /dev/ttyUSB0, ou a identidade de um adaptador
+                       USB, usb:VID:PID:SERIE, achada na porta onde estiver ligado), --modelo
+                       (obrigatória, 1 a 7 ou o nome), --vel, --bits, --paridade, --parada,
+                       --handshake, --unidade, --decimais (ou --Por_Bal, --Mod_Bal, ...)
+  --remover-balanca NOME  tira a balança NOME
+
 Cada execução grava a configuração inteira: --portas e --escuta omitidas voltam ao padrão.
 Um site inválido é recusado sem gravar nada; uma falha no meio do caminho devolve a
 configuração anterior a todos os lugares.
@@ -146,6 +183,8 @@ Exemplos:
   travinel configurar --sites "https://*.loja.example;https://pdv.example" --portas 1,3
   travinel configurar
   travinel configurar --remover
+  travinel configurar --balanca caixa --porta COM3 --modelo 2
+  travinel configurar --remover-balanca caixa
 )";
 }
 

@@ -2,11 +2,17 @@
 
 #include <map>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "ConfigurationPlaces.h"
 #include "ListenAddress.h"
 #include "PortList.h"
+#include "ScaleName.h"
 #include "SiteList.h"
+#include "control/FormProperties.h"
+#include "platform/Text.h"
+#include "serial/SerialPortList.h"
 
 namespace trv::config {
 namespace {
@@ -17,13 +23,29 @@ struct GivenOptions {
   std::optional<std::string> ports;
   std::optional<std::string> listen;
   std::optional<std::string> root;
+  std::optional<std::string> scale;
+  std::optional<std::string> removeScale;
+  // The scale's settings as given: the option's name and its value, in order.
+  std::vector<std::pair<std::string, std::string>> scaleSettings;
   bool remove = false;
   bool withoutPolicies = false;
   bool help = false;
 };
 
+// The form's property an option names, as `travinel ler` names them (--porta, --modelo, ...)
+// or by the control's field (--Por_Bal, any letter case); null for other options.
+const FormProperty* ScaleOption(const std::string& name) {
+  if (name.rfind("--", 0) != 0) return nullptr;
+  const std::string bare = platform::AsciiLower(name.substr(2));
+  for (const FormProperty& property : FormProperties::All()) {
+    if (bare == property.option || bare == platform::AsciiLower(property.field)) return &property;
+  }
+  return nullptr;
+}
+
 bool TakesValue(const std::string& name) {
-  return name == "--sites" || name == "--portas" || name == "--escuta" || name == "--raiz";
+  return name == "--sites" || name == "--portas" || name == "--escuta" || name == "--raiz" ||
+         name == "--balanca" || name == "--remover-balanca" || ScaleOption(name) != nullptr;
 }
 
 bool SetFlag(const std::string& name, GivenOptions& given) {
@@ -40,10 +62,14 @@ bool SetFlag(const std::string& name, GivenOptions& given) {
 }
 
 void SetValue(const std::string& name, const std::string& value, GivenOptions& given) {
-  const std::map<std::string, std::optional<std::string>*> targets{{"--sites", &given.sites},
-                                                                   {"--portas", &given.ports},
-                                                                   {"--escuta", &given.listen},
-                                                                   {"--raiz", &given.root}};
+  if (ScaleOption(name) != nullptr) {
+    given.scaleSettings.emplace_back(name, value);
+    return;
+  }
+  const std::map<std::string, std::optional<std::string>*> targets{
+      {"--sites", &given.sites},   {"--portas", &given.ports},
+      {"--escuta", &given.listen}, {"--raiz", &given.root},
+      {"--balanca", &given.scale}, {"--remover-balanca", &given.removeScale}};
   *targets.at(name) = value;
 }
 
@@ -105,9 +131,73 @@ bool ReadConfiguration(const GivenOptions& given, ConfigureRequest& request, std
   return true;
 }
 
+// One of the scale's options; a port may also be a USB adapter's identity (usb:VID:PID:SERIAL).
+bool ReadScaleOption(const std::string& name, const std::string& value, FormSettings& settings,
+                     std::string& error) {
+  const FormProperty& property = *ScaleOption(name);
+  if (property.value == &FormSettings::porta && IsPortIdentity(value)) {
+    settings.portPath = value;
+    settings.porta = -1;
+    return true;
+  }
+  // A reading needs a scale: model 0 (none), which the control takes, would be refused by the
+  // service.
+  const bool read = property.parse(property, value, settings) && settings.modelo != 0;
+  if (!read) {
+    error = name + ": '" + value + "' não é um valor aceito de " + property.name +
+            " (veja travinel --help)";
+  }
+  return read;
+}
+
+bool ReadScale(const GivenOptions& given, ConfigureRequest& request, std::string& error) {
+  if (!ScaleName::IsValid(*given.scale)) {
+    error = "--balanca: " + ScaleName::Refusal(*given.scale);
+    return false;
+  }
+  request.action = ConfigureRequest::Action::SetScale;
+  request.scaleName = *given.scale;
+  for (const auto& [name, value] : given.scaleSettings) {
+    if (!ReadScaleOption(name, value, request.scale, error)) return false;
+  }
+  if ((request.scale.porta < 0 && request.scale.portPath.empty()) || request.scale.modelo < 0) {
+    error = "--balanca precisa de --porta e --modelo";
+    return false;
+  }
+  return true;
+}
+
+// --balanca and --remover-balanca change one scale and nothing else.
+bool CombineScale(const GivenOptions& given, ConfigureRequest& request, std::string& error) {
+  if (given.sites || given.ports || given.listen || given.remove ||
+      (given.scale && given.removeScale)) {
+    error =
+        "--balanca e --remover-balanca vão sozinhas, sem --sites, --portas, --escuta ou "
+        "--remover";
+    return false;
+  }
+  if (given.scale) return ReadScale(given, request, error);
+  if (!given.scaleSettings.empty()) {
+    error = given.scaleSettings.front().first + " só vale com --balanca";
+    return false;
+  }
+  if (!ScaleName::IsValid(*given.removeScale)) {
+    error = "--remover-balanca: " + ScaleName::Refusal(*given.removeScale);
+    return false;
+  }
+  request.action = ConfigureRequest::Action::RemoveScale;
+  request.scaleName = *given.removeScale;
+  return true;
+}
+
 bool Combine(const GivenOptions& given, ConfigureRequest& request, std::string& error) {
   request.browsers = !given.withoutPolicies;
   if (!CheckRoot(given, request, error)) return false;
+  if (given.scale || given.removeScale) return CombineScale(given, request, error);
+  if (!given.scaleSettings.empty()) {
+    error = given.scaleSettings.front().first + " só vale com --balanca";
+    return false;
+  }
   const bool settings = given.sites || given.ports || given.listen;
   if (given.remove) {
     if (settings) {

@@ -8,7 +8,9 @@
 namespace trv::config {
 
 // The options of `travinel configurar`: --sites, --portas, --escuta, --sem-politicas,
-// --remover, --raiz, --help; values as "--sites X" or "--sites=X".
+// --remover, --raiz, --help; --balanca NOME with the scale's options of `travinel ler`
+// (--porta, --modelo, --vel, ..., or the control's names --Por_Bal, --Mod_Bal, ...), and
+// --remover-balanca NOME; values as "--sites X" or "--sites=X".
 class ConfigureOptions {
  public:
   // False, with a message in Portuguese, for an unknown option, a missing or bad value, or

@@ -2,7 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "FormSettingsJson.h"
 #include "ListenAddress.h"
+#include "ScaleName.h"
 #include "control/SitePolicy.h"
 
 namespace trv::config {
@@ -13,6 +15,7 @@ using nlohmann::json;
 constexpr char kOrigins[] = "origens";
 constexpr char kPorts[] = "portasPermitidas";
 constexpr char kListen[] = "escuta";
+constexpr char kScales[] = "balancas";
 
 bool ReadTexts(const json& object, const char* key, std::vector<std::string>& texts,
                std::string& error) {
@@ -53,6 +56,54 @@ bool ReadListen(const json& object, std::string& listen, std::string& error) {
   return true;
 }
 
+// One named scale: the control's properties under the same rules as a page's request, and Porta
+// and Mod_Bal required, as a reading needs them.
+bool ReadScale(const std::string& name, const json& value, FormSettings& settings,
+               std::string& error) {
+  if (!ScaleName::IsValid(name)) {
+    error = std::string(kScales) + ": " + ScaleName::Refusal(name);
+    return false;
+  }
+  const std::string where = std::string(kScales) + "." + name + ": ";
+  if (!value.is_object()) {
+    error = where + "deve ser um objeto, como {\"Porta\": 3, \"Mod_Bal\": 2}";
+    return false;
+  }
+  if (!FormSettingsJson::Read(value, FormSettingsJson::Source::kConfiguration, settings, error) ||
+      !FormSettingsJson::CheckRequired(settings, error)) {
+    error = where + error;
+    return false;
+  }
+  return true;
+}
+
+bool ReadScales(const json& object, std::map<std::string, FormSettings>& scales,
+                std::string& error) {
+  scales.clear();
+  const auto found = object.find(kScales);
+  if (found == object.end()) return true;
+  if (!found->is_object()) {
+    error = std::string(kScales) + " deve ser um objeto de nomes e balanças";
+    return false;
+  }
+  for (const auto& [name, value] : found->items()) {
+    FormSettings settings;
+    if (!ReadScale(name, value, settings, error)) return false;
+    scales.emplace(name, settings);
+  }
+  return true;
+}
+
+void WriteScales(const std::map<std::string, FormSettings>& scales, json& object) {
+  if (scales.empty()) {
+    object.erase(kScales);
+    return;
+  }
+  json written = json::object();
+  for (const auto& [name, settings] : scales) written[name] = FormSettingsJson::Write(settings);
+  object[kScales] = written;
+}
+
 }  // namespace
 
 bool ServiceConfigurationFile::Parse(const std::string& text, SiteConfiguration& configuration,
@@ -65,11 +116,12 @@ bool ServiceConfigurationFile::Parse(const std::string& text, SiteConfiguration&
   return ReadTexts(object, kOrigins, configuration.sites, error) &&
          CheckOrigins(configuration.sites, error) &&
          ReadTexts(object, kPorts, configuration.allowedPorts, error) &&
-         ReadListen(object, configuration.listen, error);
+         ReadListen(object, configuration.listen, error) &&
+         ReadScales(object, configuration.scales, error);
 }
 
 std::string ServiceConfigurationFile::Compose(const SiteConfiguration& configuration,
-                                              const std::string& previous) {
+                                              const std::string& previous, Scales scales) {
   json object = json::parse(previous, nullptr, false);
   if (object.is_discarded() || !object.is_object()) object = json::object();
   object[kOrigins] = configuration.sites;
@@ -79,6 +131,7 @@ std::string ServiceConfigurationFile::Compose(const SiteConfiguration& configura
   } else {
     object[kListen] = configuration.listen;
   }
+  if (scales == Scales::kWrite) WriteScales(configuration.scales, object);
   // Invalid UTF-8 is replaced rather than raised: the file is always valid JSON.
   return object.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }

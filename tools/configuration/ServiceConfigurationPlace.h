@@ -7,9 +7,10 @@
 
 namespace trv::config {
 
-// The local weight service's configuration file (ServiceConfigurationFile). Its other keys stay
-// as they are; removing leaves the file without sites, ports or listening address, as the
-// package installs it, so the service still starts (and lets no site in).
+// The local weight service's configuration file (ServiceConfigurationFile). Its other keys, the
+// named scales among them, stay as they are; removing leaves the file without sites, ports or
+// listening address, as the package installs it, so the service still starts (and lets no site
+// in).
 class ServiceConfigurationPlace : public ConfigurationPlace {
  public:
   explicit ServiceConfigurationPlace(std::string path);

@@ -15,7 +15,7 @@
 #include "ConfigurationPlaces.h"
 #include "ExitCodes.h"
 #include "HttpServer.h"
-#include "ServiceConfigurationFile.h"
+#include "ServiceConfigurationSource.h"
 #include "ServiceLog.h"
 #include "WeightService.h"
 #include "control/FormValueText.h"
@@ -66,23 +66,18 @@ std::string NotASitePattern(const std::string& where, const std::string& value) 
 }
 
 // The service's configuration file, as travinel configurar writes it:
-// {"origens": [...], "portasPermitidas": [...], "escuta": "127.0.0.1:8470"}.
+// {"origens": [...], "portasPermitidas": [...], "escuta": "127.0.0.1:8470", "balancas": {...}}.
 bool ReadConfig(const std::string& path, ServiceSettings& settings, std::string& error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    error = "--config: não foi possível abrir " + path;
-    return false;
-  }
-  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   config::SiteConfiguration configuration;
-  if (!config::ServiceConfigurationFile::Parse(text, configuration, error)) {
-    error = "--config: " + path + ": " + error;
+  if (!config::ServiceConfigurationSource::Load(path, configuration, error)) {
+    error = "--config: " + error;
     return false;
   }
   settings.origins.insert(settings.origins.end(), configuration.sites.begin(),
                           configuration.sites.end());
   settings.allowedPorts.insert(settings.allowedPorts.end(), configuration.allowedPorts.begin(),
                                configuration.allowedPorts.end());
+  for (auto& [name, scale] : configuration.scales) settings.scales.insert_or_assign(name, scale);
   if (!configuration.listen.empty() && !ParseListen(configuration.listen, settings)) {
     error = "--config: " + path + ": escuta '" + configuration.listen + "' não é ENDEREÇO:PORTA";
     return false;
@@ -90,14 +85,9 @@ bool ReadConfig(const std::string& path, ServiceSettings& settings, std::string&
   return true;
 }
 
-// The configuration travinel configurar writes, read when no --config is given:
-// /etc/travinel/servir.json, %ProgramData%\Travinel\servir.json on Windows, or the file that
-// TRAVINEL_CONFIG names.
+// The configuration travinel configurar writes, read when no --config is given.
 std::string DefaultConfigPath() {
-  if (const char* chosen = std::getenv("TRAVINEL_CONFIG"); chosen != nullptr && *chosen != 0) {
-    return chosen;
-  }
-  return config::ConfigurationPlaces::ServiceFilePath("");
+  return config::ServiceConfigurationSource::DefaultPath();
 }
 
 bool NamesAConfig(const std::vector<std::string>& args) {
@@ -304,7 +294,8 @@ is the client module for your own pages (see the README).
                             refused
   --portas-permitidas LISTA the only serial ports pages may use, e.g. 1,/dev/ttyUSB0
   --config ARQUIVO          a JSON file: {"origens": [...], "portasPermitidas": [...],
-                            "escuta": "127.0.0.1:8470"}. Without --config, the file travinel
+                            "escuta": "127.0.0.1:8470", "balancas": {"caixa": {"Porta": 3,
+                            "Mod_Bal": 2, ...}}}. Without --config, the file travinel
                             configurar writes is read when it exists: /etc/travinel/servir.json
                             (Windows: %ProgramData%\Travinel\servir.json), or TRAVINEL_CONFIG
   --servico                 (Windows) run as the Windows service Travinel, under the service
@@ -319,6 +310,12 @@ API (JSON in UTF-8, names of the control's properties):
                          "ok": true only for a weight, "estado": "peso", "sem_resposta", ...}
   GET  /v1/eventos?Porta=...&Mod_Bal=...   Server-Sent Events
                      {"status", "PesoLido", "ok", "estado"}
+  {"balanca": "caixa"} or ?balanca=caixa   a scale named in the configuration (travinel
+                     configurar --balanca) instead of Porta; its other fields, when given,
+                     override the scale's. With a single scale configured, a request without
+                     balanca and Porta uses it. Unknown name: 404; its adapter not connected:
+                     503 with "estado": "porta_indisponivel"
+  GET  /v1/balancas  the named scales: [{"nome", "Porta", "Mod_Bal", ...}]
   GET  /v1/portas    the serial ports of this machine
   GET  /v1/saude     {"versao", "ativoHaSegundos", "portasEmUso"}, for monitoring
   GET  /v1/versao    {"versao"}

@@ -6,6 +6,7 @@
 #include <deque>
 #include <nlohmann/json.hpp>
 
+#include "FormSettingsJson.h"
 #include "ReadingState.h"
 #include "ScaleRequest.h"
 #include "ServiceAssets.h"
@@ -78,8 +79,11 @@ class Mailbox {
 }  // namespace
 
 WeightService::WeightService(const ServiceSettings& settings, ScaleStation::PortFactory makePort,
-                             ServiceLog* log)
-    : guard_(settings), makePort_(std::move(makePort)), log_(log) {}
+                             ServiceLog* log, NamedScales::PortLister listPorts)
+    : guard_(settings),
+      scales_(settings.scales, std::move(listPorts)),
+      makePort_(std::move(makePort)),
+      log_(log) {}
 
 void WeightService::Record(const std::string& line) {
   if (log_ != nullptr) log_->Write(line);
@@ -92,6 +96,15 @@ HttpResponse WeightService::Refuse(const HttpRequest& request, int status,
          ServiceLog::Quoted(request.Header("host")) + ", " + request.method + " " +
          ServiceLog::Quoted(request.path));
   return Error(status, reason);
+}
+
+HttpResponse WeightService::Refuse(const HttpRequest& request, const ScaleRefusal& refusal) {
+  HttpResponse response = Refuse(request, refusal.status, refusal.text);
+  if (!refusal.estado.empty()) {
+    // A scale that is not there now is a reading that found no port, as the form says it.
+    response.body = Dump(json{{"erro", refusal.text}, {"ok", false}, {"estado", refusal.estado}});
+  }
+  return response;
 }
 
 HttpResponse WeightService::Error(int status, const std::string& text) {
@@ -135,6 +148,7 @@ HttpResponse WeightService::Route(const HttpRequest& request) {
       {"GET", "/", [] { return Asset("text/html; charset=utf-8", kIndexHtml); }},
       {"GET", "/travinel.js", [] { return Asset("text/javascript; charset=utf-8", kTravinelJs); }},
       {"GET", "/v1/portas", [this] { return Ports(); }},
+      {"GET", "/v1/balancas", [this] { return Scales(); }},
       {"GET", "/v1/saude", [this] { return Health(); }},
       {"GET", "/v1/versao",
        [] {
@@ -154,12 +168,15 @@ HttpResponse WeightService::Route(const HttpRequest& request) {
 }
 
 HttpResponse WeightService::Read(const HttpRequest& request) {
-  FormSettings settings;
-  std::string error;
-  if (!ScaleRequest::FromJson(request.body, settings, error)) return Refuse(request, 400, error);
+  ChosenScale chosen;
+  ScaleRefusal refused;
+  if (!ScaleRequest::FromJson(request.body, scales_, chosen, refused)) {
+    return Refuse(request, refused);
+  }
   HttpResponse refusal;
-  const std::shared_ptr<ScaleStation> station = AllowedStation(request, settings, refusal);
+  const std::shared_ptr<ScaleStation> station = AllowedStation(request, chosen, refusal);
   if (!station) return refusal;
+  const FormSettings& settings = chosen.settings;
   Reading reading;
   switch (station->Read(settings, request.clientGone, reading)) {
     case ScaleStation::ReadOutcome::kQueueFull: {
@@ -187,12 +204,15 @@ HttpResponse WeightService::Read(const HttpRequest& request) {
 }
 
 HttpResponse WeightService::Events(const HttpRequest& request) {
-  FormSettings settings;
-  std::string error;
-  if (!ScaleRequest::FromQuery(request.query, settings, error)) return Refuse(request, 400, error);
+  ChosenScale chosen;
+  ScaleRefusal refused;
+  if (!ScaleRequest::FromQuery(request.query, scales_, chosen, refused)) {
+    return Refuse(request, refused);
+  }
   HttpResponse response;
-  std::shared_ptr<ScaleStation> station = AllowedStation(request, settings, response);
+  std::shared_ptr<ScaleStation> station = AllowedStation(request, chosen, response);
   if (!station) return response;
+  const FormSettings settings = chosen.settings;
   response.contentType = "text/event-stream; charset=utf-8";
   response.headers.emplace_back("Cache-Control", "no-store");
   response.stream = [station, settings](const StreamWriter& write, const ClientGone& gone) {
@@ -232,6 +252,18 @@ HttpResponse WeightService::Ports() {
   return Json(200, ports);
 }
 
+// What IT named, for a page that offers the counter's scales: their names and settings, nothing
+// of the rest of the configuration.
+HttpResponse WeightService::Scales() {
+  json scales = json::array();
+  for (const auto& [name, settings] : scales_.All()) {
+    json scale = config::FormSettingsJson::Write(settings);
+    scale["nome"] = name;
+    scales.push_back(scale);
+  }
+  return Json(200, scales);
+}
+
 HttpResponse WeightService::Health() {
   json ports = json::array();
   {
@@ -248,17 +280,28 @@ HttpResponse WeightService::Health() {
 }
 
 std::shared_ptr<ScaleStation> WeightService::AllowedStation(const HttpRequest& request,
-                                                            FormSettings& settings,
+                                                            ChosenScale& chosen,
                                                             HttpResponse& refusal) {
+  ScaleRefusal missing;
+  if (!scales_.Locate(chosen, missing)) {
+    refusal = Refuse(request, missing);
+    return nullptr;
+  }
+  FormSettings& settings = chosen.settings;
   const std::string port = ScaleRequest::PortName(settings);
-  if (!guard_.PortAllowed(port)) {
+  // A named scale's port was configured by IT; a page's own port must be on the list.
+  if (chosen.name.empty() && !guard_.PortAllowed(port)) {
     refusal = Refuse(request, 403, "Porta não permitida: " + port);
     return nullptr;
   }
-  // A page names a port; only a serial device may be opened under that name (the form would
-  // take any other name for a file to write).
+  // Only a serial device may be opened under the port's name (the form would take any other
+  // name for a file to write).
   if (!ScaleRequest::PinSerialDevice(settings)) {
-    refusal = Refuse(request, 400, port + " não é uma porta serial");
+    refusal = chosen.name.empty() ? Refuse(request, 400, port + " não é uma porta serial")
+                                  : Refuse(request, {503,
+                                                     "a porta da balança " + chosen.name + " (" +
+                                                         port + ") não está disponível agora",
+                                                     ReadingState::kPortUnavailable});
     return nullptr;
   }
   std::shared_ptr<ScaleStation> station = StationFor(ScaleRequest::PortName(settings));

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "HttpMessage.h"
+#include "NamedScales.h"
 #include "RequestGuard.h"
 #include "ScaleStation.h"
 #include "ServiceLog.h"
@@ -19,6 +20,7 @@ namespace trv::service {
 //   POST /v1/ler       one reading, as the control's LerPeso
 //   GET  /v1/eventos   the form's statuses as Server-Sent Events while the page listens
 //   GET  /v1/portas    the machine's serial ports
+//   GET  /v1/balancas  the scales IT named, with their settings
 //   GET  /v1/saude     for monitoring: the version, the time since the start, the ports in use
 //   GET  /v1/versao    the version
 //   GET  /  and  /travinel.js   the demonstration page and the client module
@@ -26,8 +28,11 @@ namespace trv::service {
 // failed readings are recorded in the log, when there is one.
 class WeightService {
  public:
+  // listPorts: where scales bound to a USB adapter's identity are looked for (null: the
+  // machine's serial ports).
   explicit WeightService(const ServiceSettings& settings,
-                         ScaleStation::PortFactory makePort = nullptr, ServiceLog* log = nullptr);
+                         ScaleStation::PortFactory makePort = nullptr, ServiceLog* log = nullptr,
+                         NamedScales::PortLister listPorts = nullptr);
 
   HttpResponse Handle(const HttpRequest& request);
   // The CORS headers of an answer to the request, for an origin on the list (none otherwise).
@@ -45,18 +50,21 @@ class WeightService {
   HttpResponse Read(const HttpRequest& request);
   HttpResponse Events(const HttpRequest& request);
   HttpResponse Ports();
+  HttpResponse Scales();
   HttpResponse Health();
   // A refused request, recorded before it is answered.
   HttpResponse Refuse(const HttpRequest& request, int status, const std::string& reason);
+  HttpResponse Refuse(const HttpRequest& request, const ScaleRefusal& refusal);
   void Record(const std::string& line);
-  // The station of the port the settings name, with the port pinned to its serial device; null,
-  // with the answer to give, when the port is not on the allowed list, is no serial port, or no
-  // station can be had.
-  std::shared_ptr<ScaleStation> AllowedStation(const HttpRequest& request, FormSettings& settings,
+  // The station of the port the chosen settings name, with the port pinned to its serial device;
+  // null, with the answer to give, when a page's own port is not on the allowed list, the port
+  // is no serial port (a named scale's: not there now), or no station can be had.
+  std::shared_ptr<ScaleStation> AllowedStation(const HttpRequest& request, ChosenScale& chosen,
                                                HttpResponse& refusal);
   std::shared_ptr<ScaleStation> StationFor(const std::string& port);
 
   RequestGuard guard_;
+  NamedScales scales_;
   ScaleStation::PortFactory makePort_;
   ServiceLog* log_;
   std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();

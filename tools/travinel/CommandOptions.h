@@ -13,6 +13,10 @@ enum class Subcommand { Help, Ler, Monitorar, Portas, Simular, Demo, Servir, Con
 struct CommandOptions {
   Subcommand command = Subcommand::Help;
   FormSettings form;
+  // ler, monitorar: a scale named in the service's configuration file (--balanca), read with
+  // its settings; the properties given on the command line (in `given`) override them.
+  std::string scaleName;
+  std::vector<int FormSettings::*> given;
   // monitorar: seconds to run; 0 runs until Ctrl-C.
   int durationSeconds = 0;
   // Also print the statuses the form shows while enabling the scale (ler).

@@ -16,11 +16,9 @@ namespace {
 // under the command's own name and, as an alias, the form's field name.
 const std::map<std::string, std::string>& Names() {
   static const std::map<std::string, std::string> names = [] {
-    std::map<std::string, std::string> all{{"--duracao", "duracao"},
-                                           {"--verbose", "verbose"},
-                                           {"-v", "verbose"},
-                                           {"--help", "help"},
-                                           {"-h", "help"}};
+    std::map<std::string, std::string> all{{"--duracao", "duracao"}, {"--balanca", "balanca"},
+                                           {"--verbose", "verbose"}, {"-v", "verbose"},
+                                           {"--help", "help"},       {"-h", "help"}};
     for (const FormProperty& property : FormProperties::All()) {
       all.emplace(std::string("--") + property.option, property.option);
       all.emplace("--" + platform::AsciiLower(property.field), property.option);
@@ -40,13 +38,23 @@ const std::map<std::string, ValueReader>& Readers() {
   static const std::map<std::string, ValueReader> readers = [] {
     std::map<std::string, ValueReader> all{
         {"duracao",
-         {"a number of seconds from 1 to 31536000", [](const std::string& v, CommandOptions& o) {
+         {"a number of seconds from 1 to 31536000",
+          [](const std::string& v, CommandOptions& o) {
             return FormValueText::Integer(v, 1, 31536000, o.durationSeconds);
-          }}}};
+          }}},
+        // The name is checked against the configuration file, which says what names it takes.
+        {"balanca", {"the name of a configured scale", [](const std::string& v, CommandOptions& o) {
+                       o.scaleName = v;
+                       return !v.empty();
+                     }}}};
     for (const FormProperty& property : FormProperties::All()) {
       all.emplace(property.option, ValueReader{property.expected, [&property](const std::string& v,
                                                                               CommandOptions& o) {
-                                                 return property.parse(property, v, o.form);
+                                                 if (!property.parse(property, v, o.form)) {
+                                                   return false;
+                                                 }
+                                                 o.given.push_back(property.value);
+                                                 return true;
                                                }});
     }
     return all;
@@ -157,6 +165,9 @@ bool TravinelCommandLine::Apply(const std::string& given, const std::string& can
   if (canonical == "duracao" && options_.command != Subcommand::Monitorar) {
     return Fail(given + " belongs to monitorar");
   }
+  if (canonical == "porta" && !options_.scaleName.empty()) {
+    return Fail(given + " does not go with --balanca: the named scale has its port");
+  }
   const ValueReader& reader = Readers().at(canonical);
   if (reader.read(value, options_)) return true;
   return Fail(given + ": '" + value + "' is not " + reader.expected);
@@ -164,6 +175,12 @@ bool TravinelCommandLine::Apply(const std::string& given, const std::string& can
 
 bool TravinelCommandLine::CheckComplete() {
   const std::string name = options_.command == Subcommand::Ler ? "ler" : "monitorar";
+  if (!options_.scaleName.empty()) {
+    const bool portGiven = std::find(options_.given.begin(), options_.given.end(),
+                                     &FormSettings::porta) != options_.given.end();
+    if (portGiven) return Fail("--porta does not go with --balanca: the named scale has its port");
+    return true;
+  }
   if (options_.form.porta < 0 && options_.form.portPath.empty()) {
     return Fail(name + " needs --porta (a port number, or a device path such as /dev/ttyUSB0)");
   }
@@ -197,7 +214,9 @@ Subcommands:
                travinel servir --help.
   configurar   grava os sites que podem usar a balança, de uma vez, no arquivo do serviço, na
                lista do controle (Windows) e nas políticas do Chrome e do Edge; --remover os
-               tira; sem opções, mostra o que está configurado. Veja travinel configurar --help.
+               tira; --balanca NOME grava uma balança com nome, que as páginas e ler --balanca
+               usam sem saber a porta; sem opções, mostra o que está configurado. Veja
+               travinel configurar --help.
 
 Options of ler and monitorar (the control's property name is an alias of each):
   --porta N|PATH     --Por_Bal  port: a number as the control takes it (1 is com1: COM1 on
@@ -217,6 +236,11 @@ Options of ler and monitorar (the control's property name is an alias of each):
   --unidade U        --Uni_Bal  display unit: g (0, default) or kg (1)
   --decimais D       --Dec_Bal  with kg: 1 shows three decimals; 0 (default) whole numbers, and
                                 weights below 1 kg in grams
+  --balanca NAME                a scale named with travinel configurar --balanca, in the
+                                service's configuration file (TRAVINEL_CONFIG, or else
+                                /etc/travinel/servir.json; Windows:
+                                %ProgramData%\Travinel\servir.json): its port and settings, no
+                                --porta; other options given override its settings
   --duracao SECONDS             monitorar only: stop after this many seconds
   --verbose, -v                 ler: also print the statuses shown while enabling the scale
   --help, -h                    this text
@@ -234,6 +258,7 @@ Examples:
   travinel ler --porta /dev/ttyUSB0 --modelo filizola       a real scale on a USB adapter
   travinel ler --porta 1 --modelo toledo --vel 4800         COM1 (Windows) or /dev/ttyS0
   travinel ler --Por_Bal=3 --Mod_Bal=1 --Uni_Bal=1 --Dec_Bal=1
+  travinel ler --balanca caixa                              the scale IT named "caixa"
   travinel monitorar --porta /dev/ttyUSB0 --modelo urano --duracao 30
   travinel simular --weight 1235        then, in another terminal, with the path it printed:
   travinel ler --porta /dev/pts/5 --modelo filizola

@@ -14,6 +14,8 @@
 #endif
 #ifdef TRAVINEL_HAS_CONFIGURATION
 #include "ConfigureCommand.h"
+#include "NamedScaleLookup.h"
+#include "ServiceConfigurationSource.h"
 #endif
 
 #ifdef _WIN32
@@ -28,8 +30,34 @@ namespace {
 using trv::cli::CommandOptions;
 using trv::cli::Subcommand;
 
+// The settings to weigh with: those of the command line, or the named scale's with the command
+// line's own options over them. False, with the exit status, when the scale cannot be had.
+bool ScaleSettings(const CommandOptions& options, trv::FormSettings& settings, int& code) {
+  settings = options.form;
+  if (options.scaleName.empty()) return true;
+#ifdef TRAVINEL_HAS_CONFIGURATION
+  std::string error;
+  code =
+      trv::config::NamedScaleLookup::Find(trv::config::ServiceConfigurationSource::DefaultPath(),
+                                          options.scaleName, trv::ListSerialPorts, settings, error);
+  if (code != trv::cli::kExitOk) {
+    std::cerr << "travinel: " << error << std::endl;
+    return false;
+  }
+  for (int trv::FormSettings::*given : options.given) settings.*given = options.form.*given;
+  return true;
+#else
+  std::cerr << "travinel: esta versão não tem --balanca (faltou nlohmann-json)" << std::endl;
+  code = trv::cli::kExitUsage;
+  return false;
+#endif
+}
+
 int Weigh(const CommandOptions& options) {
-  trv::cli::WeighingSession session(options.form, std::cout, std::cerr);
+  trv::FormSettings settings;
+  int code = trv::cli::kExitOk;
+  if (!ScaleSettings(options, settings, code)) return code;
+  trv::cli::WeighingSession session(settings, std::cout, std::cerr);
   if (options.command == Subcommand::Ler) return session.Ler(options.verbose);
   trv::cli::CommandLoop loop;
   return session.Monitorar(loop, options.durationSeconds);

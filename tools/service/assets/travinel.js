@@ -14,6 +14,10 @@
 //                                             // weight is one only when evento.ok is true
 //   balanca.Usr_Bal = 1;                      // listen (the scale stays enabled); 0 stops
 //
+// A scale the shop's IT named (travinel configurar --balanca caixa ...) needs no port or model:
+//   const caixa = new Travinel({ balanca: "caixa" });   // also { balanca, servico }
+//   await caixa.LerPeso();                    // the service reads it with IT's settings
+//
 // A page of another origin must be on the service's list (travinel servir --origem URL). When
 // the service cannot be reached, the Error says why, with `causa`:
 //   "rede_local_bloqueada"  the browser refused this page access to the local network (Chrome
@@ -59,8 +63,14 @@ export async function explicarFalhaDeConexao(servico) {
 }
 
 export class Travinel {
-  constructor(servico = "http://127.0.0.1:8470") {
+  // The service's address, or { balanca, servico }: a scale named in the service's
+  // configuration, whose port and settings the service knows.
+  constructor(opcoes = "http://127.0.0.1:8470") {
+    const { servico = "http://127.0.0.1:8470", balanca = null } =
+      typeof opcoes === "string" ? { servico: opcoes } : opcoes || {};
     this.servico = servico.replace(/\/$/, "");
+    // The named scale; while it is set, its name goes instead of Porta, Mod_Bal, ...
+    this.balanca = balanca;
     this.Porta = 1;
     this.Mod_Bal = 0;
     this.Vel_Bal = 9600;
@@ -109,6 +119,8 @@ export class Travinel {
     if (!resposta.ok) {
       const erro = new Error(corpo.erro || `HTTP ${resposta.status}`);
       erro.httpStatus = resposta.status;
+      // A named scale whose adapter is not connected: "porta_indisponivel".
+      if (corpo.estado) erro.estado = corpo.estado;
       throw erro;
     }
     this.PesoLido = corpo.PesoLido;
@@ -125,6 +137,7 @@ export class Travinel {
   }
 
   _configuracao() {
+    if (this.balanca) return { balanca: this.balanca };
     const configuracao = {};
     for (const campo of FIELDS) configuracao[campo] = this[campo];
     return configuracao;
