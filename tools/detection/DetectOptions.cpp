@@ -5,9 +5,7 @@
 
 #include "ConfigurationPlaces.h"
 #include "PortList.h"
-#include "control/FormProperties.h"
-#include "serial/CommPort.h"
-#include "serial/SerialPortList.h"
+#include "ScaleDetector.h"
 
 namespace trv::detection {
 namespace {
@@ -22,16 +20,6 @@ std::string DefaultConfigPath() {
     return chosen;
   }
   return config::ConfigurationPlaces::ServiceFilePath("");
-}
-
-// A port as the command line gives it: a number is the control's com<n>, a path or identity
-// stays as it is.
-std::string PortName(const std::string& item) {
-  if (IsPortIdentity(item)) return item;
-  const FormProperty& porta = FormProperties::Of(&FormSettings::porta);
-  FormSettings settings;
-  if (!porta.parse(porta, item, settings) || !settings.portPath.empty()) return item;
-  return NumberedPortPath(settings.porta - 1);
 }
 
 }  // namespace
@@ -81,7 +69,7 @@ bool DetectOptions::ReadPorts(const std::string& text, DetectRequest& request, s
   std::vector<std::string> items;
   if (!config::PortList::Parse(text, items, error)) return false;
   request.ports.clear();
-  for (const std::string& item : items) request.ports.push_back(PortName(item));
+  for (const std::string& item : items) request.ports.push_back(ScaleDetector::PortNamed(item));
   return true;
 }
 

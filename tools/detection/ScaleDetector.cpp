@@ -4,6 +4,7 @@
 #include <mutex>
 #include <thread>
 
+#include "control/FormProperties.h"
 #include "platform/Clock.h"
 
 namespace trv::detection {
@@ -51,6 +52,16 @@ PortOutcome CandidateOf(const std::vector<SerialPortEntry>& listed, const std::s
 
 ScaleDetector::ScaleDetector(PortFactory makePort, PortProber::Timing timing)
     : makePort_(std::move(makePort)), timing_(timing) {}
+
+std::string ScaleDetector::PortNamed(const std::string& text) {
+  if (IsPortIdentity(text)) return text;
+  const FormProperty& porta = FormProperties::Of(&FormSettings::porta);
+  FormSettings settings;
+  if (!porta.parse(porta, text, settings) || !settings.portPath.empty() || settings.porta < 1) {
+    return text;
+  }
+  return NumberedPortPath(settings.porta - 1);
+}
 
 std::vector<PortOutcome> ScaleDetector::Candidates(const std::vector<SerialPortEntry>& listed,
                                                    const Request& request) {

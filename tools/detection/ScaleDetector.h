@@ -41,6 +41,10 @@ class ScaleDetector {
   std::vector<PortOutcome> Run(const Request& request, const Progress& progress = nullptr,
                                const PortDone& done = nullptr) const;
 
+  // A port as a person writes it: a number (or com<n>) is the control's com<n>, a device path
+  // or a USB identity stays as it is.
+  static std::string PortNamed(const std::string& text);
+
   // The ports a request names, each with the device it leads to and its identity; a name that
   // leads to no serial device comes back kNotSerial, a device the caller holds kBusy, and a
   // device named twice (a port and its /dev/serial/by-id link) once.
