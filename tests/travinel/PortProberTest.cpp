@@ -119,6 +119,16 @@ TEST_F(PortProberTest, LeavesAPortAnotherProgramHoldsAlone) {
   EXPECT_TRUE(tried_.empty());
 }
 
+TEST_F(PortProberTest, ReportsAPortThatTakesNoLineSetting) {
+  port_->Fail(CommPortFake::Call::SetState, 87);
+  const PortOutcome outcome = Probe();
+  EXPECT_EQ(outcome.kind, PortOutcome::Kind::kOpenFailed);
+  EXPECT_EQ(outcome.reason.rfind("9600 8N1: ", 0), 0u) << outcome.reason;
+  EXPECT_EQ(tried_.size(), 12u);
+  EXPECT_EQ(port_->Written(), "");  // nothing is sent on a line set wrong
+  EXPECT_FALSE(port_->IsOpen());
+}
+
 TEST_F(PortProberTest, ReportsAScaleThatAnswersWithoutAWeight) {
   AnswerAt(ENQ, "9600 8N1",
            "\x02"

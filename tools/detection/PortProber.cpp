@@ -60,6 +60,7 @@ void PortProber::TrySettings(PortOutcome& outcome, uint64_t deadlineMs, const Pr
   platform::Clock& clock = platform::CurrentClock();
   const std::vector<LineSetting>& lines = LineSetting::Candidates();
   outcome.kind = PortOutcome::Kind::kSilent;
+  size_t refused = 0;
   for (size_t index = 0; index < lines.size(); ++index) {
     if (clock.Milliseconds() + static_cast<uint64_t>(WorstSettingMs()) > deadlineMs) {
       // A port that answered without a weight says more than a search cut short.
@@ -67,17 +68,26 @@ void PortProber::TrySettings(PortOutcome& outcome, uint64_t deadlineMs, const Pr
       return;
     }
     if (progress) progress(lines[index], index, lines.size());
+    if (!Configure(lines[index], outcome)) {
+      ++refused;
+      continue;
+    }
     if (TrySetting(lines[index], outcome)) return;
   }
+  // A line that takes none of the settings is no port to read a scale on.
+  if (refused == lines.size()) outcome.kind = PortOutcome::Kind::kOpenFailed;
+}
+
+bool PortProber::Configure(const LineSetting& line, PortOutcome& outcome) {
+  serial_->Config(line.baud, line.bits, line.ParityLetter(), line.StopCode(), false, false);
+  if (serial_->LastError() == 0) return true;
+  // An adapter may refuse one setting and take the others: the first refusal is kept as the
+  // reason should every setting be refused.
+  if (outcome.reason.empty()) outcome.reason = line.Text() + ": " + serial_->LastErrorDesc();
+  return false;
 }
 
 bool PortProber::TrySetting(const LineSetting& line, PortOutcome& outcome) {
-  serial_->Config(line.baud, line.bits, line.ParityLetter(), line.StopCode(), false, false);
-  if (serial_->LastError() != 0) {
-    outcome.kind = PortOutcome::Kind::kOpenFailed;
-    outcome.reason = line.Text() + ": " + serial_->LastErrorDesc();
-    return true;
-  }
   serial_->Purge();
   // A scale that streams is heard without asking; while the line talks by itself, a request
   // would only be lost in the stream.

@@ -48,7 +48,9 @@ class PortProber {
  private:
   bool Open(PortOutcome& outcome);
   void TrySettings(PortOutcome& outcome, uint64_t deadlineMs, const Progress& progress);
-  // True when the search of this port is over: a scale found or the line refused the setting.
+  // Sets the line; false, with the reason kept, when the port refuses the setting.
+  bool Configure(const LineSetting& line, PortOutcome& outcome);
+  // On a line set as `line`: true when a scale answered with a weight.
   bool TrySetting(const LineSetting& line, PortOutcome& outcome);
   // Everything that arrives within firstByteMs and then until a pause of quietMs, at most
   // longestMs in all.
