@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <thread>
 
@@ -109,6 +110,22 @@ TEST(DetectionEndpoint, AnswersTheScalesFoundOnTheAllowedPorts) {
   EXPECT_EQ(found[0]["Vel_Bal"], 9600);
   EXPECT_EQ(found[0]["linha"], "9600 8N1");
   EXPECT_DOUBLE_EQ(found[0]["pesoKg"].get<double>(), 1.234);
+}
+
+TEST(DetectionEndpoint, RunsOneSearchAtATime) {
+  UranoOnPty scale;
+  ASSERT_TRUE(scale.Opened());
+  WeightService service(ShopWithPorts({scale.Link()}));
+  HttpResponse first;
+  std::thread searching([&] { first = service.Handle(Detection("https://pdv.loja.exemplo")); });
+  // The first search listens half a second at its first line setting before it asks.
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  const HttpResponse second = service.Handle(Detection("https://pdv.loja.exemplo"));
+  searching.join();
+  EXPECT_EQ(second.status, 409) << second.body;
+  EXPECT_NE(second.body.find("em andamento"), std::string::npos) << second.body;
+  EXPECT_EQ(first.status, 200);
+  EXPECT_EQ(nlohmann::json::parse(first.body).size(), 1u) << first.body;
 }
 #endif
 
