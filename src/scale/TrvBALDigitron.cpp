@@ -16,12 +16,16 @@ constexpr double kHundredths = 100;
 }  // namespace
 
 TTrvBALDigitron::TTrvBALDigitron(TComponent* AOwner) : TTrvBALClass(AOwner) {
-  SetModeloStr("Digitron");
+  SetModeloStr(kModelName);
+}
+
+Bytes TTrvBALDigitron::Request() {
+  return Bytes(1, kEnq);
 }
 
 double TTrvBALDigitron::LePeso(int MillisecTimeOut) {
   ClearReading();
-  return RequestOnce(Bytes(1, kEnq), MillisecTimeOut);
+  return RequestOnce(Request(), MillisecTimeOut);
 }
 
 void TTrvBALDigitron::LeSerial(int MillisecTimeOut) {

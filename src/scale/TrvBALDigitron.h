@@ -10,10 +10,15 @@ namespace trv {
 // letter, the weight and CR) are read from the last complete frame of what arrived.
 class TTrvBALDigitron : public TTrvBALClass {
  public:
+  static constexpr char kModelName[] = "Digitron";
+
   explicit TTrvBALDigitron(TComponent* AOwner);
 
   double LePeso(int MillisecTimeOut) override;
   void LeSerial(int MillisecTimeOut) override;
+
+  // The bytes that ask the scale for its weight.
+  static Bytes Request();
 
   // The part of an answer that the driver keeps: its first ten bytes.
   static Bytes KeptAnswer(const Bytes& answer);

@@ -1,5 +1,7 @@
 #include "scale/TrvBALDrivers.h"
 
+#include "scale/TrvBAL.h"
+
 #include "scale/TrvBALDigitron.h"
 #include "scale/TrvBALFilizola.h"
 #include "scale/TrvBALLucasTec.h"
@@ -30,7 +32,23 @@ constexpr Constructor kDrivers[] = {
     &Make<TTrvBALDigitron>,    // balDigitron
 };
 
+template <typename Driver>
+constexpr ScaleDriverProtocol Protocol(TTrvBALModelo model) {
+  return {model, Driver::kModelName, &Driver::Request, &Driver::ParseAnswer};
+}
+
+constexpr ScaleDriverProtocol kProtocols[] = {
+    Protocol<TTrvBALFilizola>(balFilizola),     Protocol<TTrvBALToledo>(balToledo),
+    Protocol<TTrvBALToledo2180>(balToledo2180), Protocol<TTrvBALUrano>(balUrano),
+    Protocol<TTrvBALLucasTec>(balLucasTec),     Protocol<TTrvBALMagna>(balMagna),
+    Protocol<TTrvBALDigitron>(balDigitron),
+};
+
 }  // namespace
+
+std::span<const ScaleDriverProtocol> ScaleDriverProtocols() {
+  return kProtocols;
+}
 
 std::unique_ptr<TTrvBALClass> CreateScaleDriver(uint8_t model, TComponent* owner) {
   const Constructor make = model < std::size(kDrivers) ? kDrivers[model] : &Make<TTrvBALClass>;

@@ -11,12 +11,16 @@ using namespace ascii;
 }  // namespace
 
 TTrvBALFilizola::TTrvBALFilizola(TComponent* AOwner) : TTrvBALClass(AOwner) {
-  SetModeloStr("Filizola");
+  SetModeloStr(kModelName);
+}
+
+Bytes TTrvBALFilizola::Request() {
+  return Bytes(1, kEnq);
 }
 
 double TTrvBALFilizola::LePeso(int MillisecTimeOut) {
   ClearReading();
-  return RequestUntilWeight(Bytes(1, kEnq), MillisecTimeOut);
+  return RequestUntilWeight(Request(), MillisecTimeOut);
 }
 
 void TTrvBALFilizola::LeSerial(int MillisecTimeOut) {

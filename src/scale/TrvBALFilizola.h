@@ -9,10 +9,15 @@ namespace trv {
 // zero is the negative code.
 class TTrvBALFilizola : public TTrvBALClass {
  public:
+  static constexpr char kModelName[] = "Filizola";
+
   explicit TTrvBALFilizola(TComponent* AOwner);
 
   double LePeso(int MillisecTimeOut) override;
   void LeSerial(int MillisecTimeOut) override;
+
+  // The bytes that ask the scale for its weight.
+  static Bytes Request();
 
   // The weight or weight code of one answer.
   static double ParseAnswer(const Bytes& answer);

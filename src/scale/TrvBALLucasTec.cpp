@@ -18,12 +18,16 @@ constexpr char kNet[] = "kg L";
 }  // namespace
 
 TTrvBALLucasTec::TTrvBALLucasTec(TComponent* AOwner) : TTrvBALClass(AOwner) {
-  SetModeloStr("LucasTec");
+  SetModeloStr(kModelName);
+}
+
+Bytes TTrvBALLucasTec::Request() {
+  return Bytes(1, kEnq);
 }
 
 double TTrvBALLucasTec::LePeso(int MillisecTimeOut) {
   ClearReading();
-  return RequestOnce(Bytes(1, kEnq), MillisecTimeOut);
+  return RequestOnce(Request(), MillisecTimeOut);
 }
 
 void TTrvBALLucasTec::LeSerial(int MillisecTimeOut) {

@@ -16,10 +16,15 @@ class TTrvBALLucasTec : public TTrvBALClass {
  public:
   static constexpr size_t kLines = 4;
 
+  static constexpr char kModelName[] = "LucasTec";
+
   explicit TTrvBALLucasTec(TComponent* AOwner);
 
   double LePeso(int MillisecTimeOut) override;
   void LeSerial(int MillisecTimeOut) override;
+
+  // The bytes that ask the scale for its weight.
+  static Bytes Request();
 
   // The text of a line as received (without its CR): what follows its first STX, or all of it
   // when it holds none.

@@ -17,12 +17,16 @@ constexpr size_t kLongField = 10;  // a field longer than this holds its weight 
 }  // namespace
 
 TTrvBALMagna::TTrvBALMagna(TComponent* AOwner) : TTrvBALClass(AOwner) {
-  SetModeloStr("Magna");
+  SetModeloStr(kModelName);
+}
+
+Bytes TTrvBALMagna::Request() {
+  return Bytes(1, kRequest);
 }
 
 double TTrvBALMagna::LePeso(int MillisecTimeOut) {
   ClearReading();
-  return RequestUntilWeight(Bytes(1, kRequest), MillisecTimeOut);
+  return RequestUntilWeight(Request(), MillisecTimeOut);
 }
 
 void TTrvBALMagna::LeSerial(int MillisecTimeOut) {

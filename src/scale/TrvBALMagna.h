@@ -11,10 +11,15 @@ namespace trv {
 // by a Portuguese text (Windows-1252 bytes).
 class TTrvBALMagna : public TTrvBALClass {
  public:
+  static constexpr char kModelName[] = "Magna";
+
   explicit TTrvBALMagna(TComponent* AOwner);
 
   double LePeso(int MillisecTimeOut) override;
   void LeSerial(int MillisecTimeOut) override;
+
+  // The bytes that ask the scale for its weight.
+  static Bytes Request();
 
   // The line of an answer: its bytes before the first LF; empty when it holds no LF.
   static Bytes AnswerLine(const Bytes& answer);

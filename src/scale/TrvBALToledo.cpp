@@ -36,12 +36,16 @@ double LongDivisor(const Bytes& answer) {
 }  // namespace
 
 TTrvBALToledo::TTrvBALToledo(TComponent* AOwner) : TTrvBALClass(AOwner) {
-  SetModeloStr("Toledo");
+  SetModeloStr(kModelName);
+}
+
+Bytes TTrvBALToledo::Request() {
+  return Bytes(1, kEnq);
 }
 
 double TTrvBALToledo::LePeso(int MillisecTimeOut) {
   ClearReading();
-  return RequestOnce(Bytes(1, kEnq), MillisecTimeOut);
+  return RequestOnce(Request(), MillisecTimeOut);
 }
 
 void TTrvBALToledo::LeSerial(int MillisecTimeOut) {

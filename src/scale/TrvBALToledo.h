@@ -13,10 +13,15 @@ namespace trv {
 // Prt2-type stream (the last complete frame counts) and the answer with a product code.
 class TTrvBALToledo : public TTrvBALClass {
  public:
+  static constexpr char kModelName[] = "Toledo";
+
   explicit TTrvBALToledo(TComponent* AOwner);
 
   double LePeso(int MillisecTimeOut) override;
   void LeSerial(int MillisecTimeOut) override;
+
+  // The bytes that ask the scale for its weight.
+  static Bytes Request();
 
   // The weight or weight code of one answer.
   static double ParseAnswer(const Bytes& answer);

@@ -16,12 +16,16 @@ constexpr size_t kFieldWidth = 6;
 }  // namespace
 
 TTrvBALToledo2180::TTrvBALToledo2180(TComponent* AOwner) : TTrvBALClass(AOwner) {
-  SetModeloStr("Toledo 2180");
+  SetModeloStr(kModelName);
+}
+
+Bytes TTrvBALToledo2180::Request() {
+  return Bytes(1, kEnq);
 }
 
 double TTrvBALToledo2180::LePeso(int MillisecTimeOut) {
   ClearReading();
-  return RequestOnce(Bytes(1, kEnq), MillisecTimeOut);
+  return RequestOnce(Request(), MillisecTimeOut);
 }
 
 void TTrvBALToledo2180::LeSerial(int MillisecTimeOut) {

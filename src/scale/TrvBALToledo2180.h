@@ -16,10 +16,15 @@ class TTrvBALToledo2180 : public TTrvBALClass {
   static constexpr size_t kLines = 5;
   using Readings = std::array<double, kLines>;
 
+  static constexpr char kModelName[] = "Toledo 2180";
+
   explicit TTrvBALToledo2180(TComponent* AOwner);
 
   double LePeso(int MillisecTimeOut) override;
   void LeSerial(int MillisecTimeOut) override;
+
+  // The bytes that ask the scale for its weight.
+  static Bytes Request();
 
   // The weight of one line, without its CR: the six characters after the first grave accent
   // with one implied decimal. A line without an accent, or whose field is no number, reads 0.

@@ -45,11 +45,15 @@ bool StartsWithS(const std::string& field) {
 }  // namespace
 
 TTrvBALUrano::TTrvBALUrano(TComponent* AOwner) : TTrvBALClass(AOwner) {
-  SetModeloStr("Urano");
+  SetModeloStr(kModelName);
+}
+
+Bytes TTrvBALUrano::Request() {
+  return Bytes(1, kEnq);
 }
 
 double TTrvBALUrano::LePeso(int MillisecTimeOut) {
-  return RequestOnce(Bytes(1, kEnq), MillisecTimeOut);
+  return RequestOnce(Request(), MillisecTimeOut);
 }
 
 void TTrvBALUrano::LeSerial(int MillisecTimeOut) {

@@ -10,11 +10,16 @@ namespace trv {
 // negative.
 class TTrvBALUrano : public TTrvBALClass {
  public:
+  static constexpr char kModelName[] = "Urano";
+
   explicit TTrvBALUrano(TComponent* AOwner);
 
   // Unlike the other drivers, the previous reading stays until the answer is received.
   double LePeso(int MillisecTimeOut) override;
   void LeSerial(int MillisecTimeOut) override;
+
+  // The bytes that ask the scale for its weight.
+  static Bytes Request();
 
   // The weight or weight code of one answer.
   static double ParseAnswer(const Bytes& answer);

@@ -108,10 +108,11 @@ INSTANTIATE_TEST_SUITE_P(
     Messages, BadCommandLineTest,
     ::testing::Values(
         BadCase{{},
-                "missing subcommand (ler, monitorar, portas, simular, demo, servir or configurar)"},
-        BadCase{{"pesar"},
-                "unknown subcommand 'pesar' (ler, monitorar, portas, simular, demo, servir or "
+                "missing subcommand (ler, monitorar, portas, detectar, simular, demo, servir or "
                 "configurar)"},
+        BadCase{{"pesar"},
+                "unknown subcommand 'pesar' (ler, monitorar, portas, detectar, simular, demo, "
+                "servir or configurar)"},
         BadCase{{"ler", "--modelo", "1"},
                 "ler needs --porta (a port number, or a device path such as /dev/ttyUSB0)"},
         BadCase{{"monitorar", "--porta", "1"}, "monitorar needs --modelo (filizola, toledo, ...)"},
@@ -246,6 +247,14 @@ TEST(TravinelCommandLineTest, ConfigurarPassesItsArgumentsOn) {
   EXPECT_EQ(commandLine.Options().command, Subcommand::Configurar);
   EXPECT_EQ(commandLine.Options().configureArgs,
             (std::vector<std::string>{"--sites", "https://*.loja.example", "--remover"}));
+}
+
+TEST(TravinelCommandLineTest, DetectarPassesItsArgumentsOn) {
+  TravinelCommandLine commandLine;
+  ASSERT_TRUE(Parse(commandLine, {"detectar", "--portas", "1,/dev/ttyUSB0", "--salvar=caixa"}));
+  EXPECT_EQ(commandLine.Options().command, Subcommand::Detectar);
+  EXPECT_EQ(commandLine.Options().detectArgs,
+            (std::vector<std::string>{"--portas", "1,/dev/ttyUSB0", "--salvar=caixa"}));
 }
 
 TEST(TravinelCommandLineTest, UsageExplainsEveryOptionAndExitCode) {

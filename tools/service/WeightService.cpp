@@ -8,6 +8,7 @@
 
 #include "FormSettingsJson.h"
 #include "ReadingState.h"
+#include "ScaleDetector.h"
 #include "ScaleRequest.h"
 #include "ServiceAssets.h"
 #include "serial/SerialPortList.h"
@@ -76,6 +77,26 @@ class Mailbox {
   std::deque<std::string> events_;
 };
 
+// A scale found, with the control's property names, so that a page can read it at once.
+json FoundScale(const detection::PortOutcome& outcome) {
+  json others = json::array();
+  for (const auto& other : outcome.alsoRead) {
+    others.push_back(json{{"Mod_Bal", other.model}, {"modelo", other.name}});
+  }
+  return json{{"Porta", outcome.port},
+              {"dispositivo", outcome.device},
+              {"identidade", outcome.identity},
+              {"Mod_Bal", outcome.reading.model},
+              {"modelo", outcome.reading.name},
+              {"Vel_Bal", outcome.line.baud},
+              {"Bit_Bal", outcome.line.bits},
+              {"Par_Bal", outcome.line.parity},
+              {"Stp_Bal", outcome.line.stop},
+              {"linha", outcome.line.Text()},
+              {"pesoKg", Weight(outcome.reading.weight)},
+              {"tambemLidaComo", others}};
+}
+
 }  // namespace
 
 WeightService::WeightService(const ServiceSettings& settings, ScaleStation::PortFactory makePort,
@@ -83,7 +104,8 @@ WeightService::WeightService(const ServiceSettings& settings, ScaleStation::Port
     : guard_(settings),
       scales_(settings.scales, std::move(listPorts)),
       makePort_(std::move(makePort)),
-      log_(log) {}
+      log_(log),
+      allowedPorts_(settings.allowedPorts) {}
 
 void WeightService::Record(const std::string& line) {
   if (log_ != nullptr) log_->Write(line);
@@ -156,6 +178,7 @@ HttpResponse WeightService::Route(const HttpRequest& request) {
        }},
       {"POST", "/v1/ler", [&] { return Read(request); }},
       {"GET", "/v1/eventos", [&] { return Events(request); }},
+      {"GET", "/v1/detectar", [&] { return Detect(request); }},
   };
   for (const Route& route : routes) {
     if (request.path != route.path) continue;
@@ -262,6 +285,40 @@ HttpResponse WeightService::Scales() {
     scales.push_back(scale);
   }
   return Json(200, scales);
+}
+
+HttpResponse WeightService::Detect(const HttpRequest& request) {
+  // A search writes to every port: only a listed page, or the service's own, may start one.
+  const std::string origin = request.Header("origin");
+  const bool ownPage = origin.empty() && request.Header("sec-fetch-site") == "same-origin";
+  if (!ownPage && (origin.empty() || !guard_.OriginAllowed(origin))) {
+    return Refuse(request, 403,
+                  "detectar: só uma página de origem permitida pode procurar balanças");
+  }
+  std::unique_lock<std::mutex> searching(detecting_, std::try_to_lock);
+  if (!searching.owns_lock()) {
+    HttpResponse busy =
+        Error(409, "já há uma busca de balanças em andamento; tente de novo daqui a pouco");
+    busy.headers.emplace_back("Retry-After",
+                              std::to_string(detection::ScaleDetector::kBudgetMs / 1000));
+    return busy;
+  }
+  detection::ScaleDetector::Request search;
+  for (const std::string& port : allowedPorts_)
+    search.ports.push_back(detection::ScaleDetector::PortNamed(port));
+  {
+    // The ports our own scales use are in use: a search would only disturb them.
+    const std::lock_guard<std::mutex> lock(stationsMutex_);
+    for (const auto& [device, station] : stations_) {
+      if (!station->Idle()) search.devicesInUse.push_back(device);
+    }
+  }
+  Record("detectar: busca de balanças iniciada");
+  json found = json::array();
+  for (const detection::PortOutcome& outcome : detection::ScaleDetector().Run(search)) {
+    if (outcome.Found()) found.push_back(FoundScale(outcome));
+  }
+  return Json(200, found);
 }
 
 HttpResponse WeightService::Health() {

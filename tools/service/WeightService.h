@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "HttpMessage.h"
 #include "NamedScales.h"
@@ -21,6 +22,7 @@ namespace trv::service {
 //   GET  /v1/eventos   the form's statuses as Server-Sent Events while the page listens
 //   GET  /v1/portas    the machine's serial ports
 //   GET  /v1/balancas  the scales IT named, with their settings
+//   GET  /v1/detectar  the scales found on the serial ports (listed pages only, one at a time)
 //   GET  /v1/saude     for monitoring: the version, the time since the start, the ports in use
 //   GET  /v1/versao    the version
 //   GET  /  and  /travinel.js   the demonstration page and the client module
@@ -51,6 +53,7 @@ class WeightService {
   HttpResponse Events(const HttpRequest& request);
   HttpResponse Ports();
   HttpResponse Scales();
+  HttpResponse Detect(const HttpRequest& request);
   HttpResponse Health();
   // A refused request, recorded before it is answered.
   HttpResponse Refuse(const HttpRequest& request, int status, const std::string& reason);
@@ -70,6 +73,10 @@ class WeightService {
   std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
   std::mutex stationsMutex_;
   std::map<std::string, std::shared_ptr<ScaleStation>> stations_;
+  // The ports pages may use, which are also the only ones a search goes through (none: all).
+  std::vector<std::string> allowedPorts_;
+  // Held while a search for scales runs: one at a time.
+  std::mutex detecting_;
 };
 
 }  // namespace trv::service

@@ -7,7 +7,7 @@
 
 namespace trv::cli {
 
-enum class Subcommand { Help, Ler, Monitorar, Portas, Simular, Demo, Servir, Configurar };
+enum class Subcommand { Help, Ler, Monitorar, Portas, Simular, Demo, Servir, Configurar, Detectar };
 
 // What the travinel command was asked to do.
 struct CommandOptions {
@@ -27,6 +27,8 @@ struct CommandOptions {
   std::vector<std::string> serviceArgs;
   // configurar: the arguments of the site configuration.
   std::vector<std::string> configureArgs;
+  // detectar: the arguments of the search for scales.
+  std::vector<std::string> detectArgs;
 };
 
 }  // namespace trv::cli

@@ -72,7 +72,9 @@ bool TravinelCommandLine::Fail(const std::string& message) {
 bool TravinelCommandLine::Parse(int argc, const char* const* argv) {
   const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
   if (args.empty())
-    return Fail("missing subcommand (ler, monitorar, portas, simular, demo, servir or configurar)");
+    return Fail(
+        "missing subcommand (ler, monitorar, portas, detectar, simular, demo, servir or "
+        "configurar)");
   if (!ParseSubcommand(args[0])) return false;
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   switch (options_.command) {
@@ -84,6 +86,9 @@ bool TravinelCommandLine::Parse(int argc, const char* const* argv) {
       return true;
     case Subcommand::Configurar:
       options_.configureArgs = rest;
+      return true;
+    case Subcommand::Detectar:
+      options_.detectArgs = rest;
       return true;
     case Subcommand::Ler:
     case Subcommand::Monitorar:
@@ -103,13 +108,14 @@ bool TravinelCommandLine::ParseSubcommand(const std::string& name) {
       {"demo", Subcommand::Demo},
       {"servir", Subcommand::Servir},
       {"configurar", Subcommand::Configurar},
+      {"detectar", Subcommand::Detectar},
       {"help", Subcommand::Help},
       {"--help", Subcommand::Help},
       {"-h", Subcommand::Help}};
   const auto found = kSubcommands.find(name);
   if (found == kSubcommands.end()) {
     return Fail("unknown subcommand '" + name +
-                "' (ler, monitorar, portas, simular, demo, servir or configurar)");
+                "' (ler, monitorar, portas, detectar, simular, demo, servir or configurar)");
   }
   options_.command = found->second;
   return true;
@@ -205,6 +211,10 @@ Subcommands:
                USB adapters (/dev/ttyUSB*, /dev/ttyACM*) and their stable /dev/serial/by-id
                names, with the device each name leads to; on Windows COM1 to COM256, those
                that exist (also when another program holds them).
+  detectar     procura sozinho a balança em cada porta serial (todas, ou as de --portas): cada
+               modelo, 9600/4800/2400/19200 bauds, 8N1/7E1/8N2; mostra porta, modelo, linha e
+               peso; --salvar NOME grava a primeira como balança com nome. Veja travinel
+               detectar --help.
   simular      (Linux) run a simulated scale on a pseudo-terminal; prints the path to connect
                to. Takes the options of travinel-simulator: travinel simular --help.
   demo         (Linux) read a simulated scale through the whole stack for a few weights and
@@ -263,6 +273,7 @@ Examples:
   travinel simular --weight 1235        then, in another terminal, with the path it printed:
   travinel ler --porta /dev/pts/5 --modelo filizola
   travinel demo
+  travinel detectar --salvar caixa
   travinel configurar --sites "https://*.loja.example;https://pdv.example" --portas 1
 )";
 }

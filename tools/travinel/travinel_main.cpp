@@ -17,6 +17,9 @@
 #include "NamedScaleLookup.h"
 #include "ServiceConfigurationSource.h"
 #endif
+#ifdef TRAVINEL_HAS_DETECTION
+#include "DetectCommand.h"
+#endif
 
 #ifdef _WIN32
 #include <windows.h>
@@ -112,6 +115,13 @@ int Run(const CommandOptions& options) {
       return trv::config::ConfigureCommand::Run(options.configureArgs, std::cout, std::cerr);
 #else
       std::cerr << "travinel: esta versão não tem configurar (faltou nlohmann-json)" << std::endl;
+      return trv::cli::kExitUsage;
+#endif
+    case Subcommand::Detectar:
+#ifdef TRAVINEL_HAS_DETECTION
+      return trv::detection::DetectCommand::Run(options.detectArgs, std::cout, std::cerr);
+#else
+      std::cerr << "travinel: esta versão não tem detectar (faltou nlohmann-json)" << std::endl;
       return trv::cli::kExitUsage;
 #endif
     case Subcommand::Help:

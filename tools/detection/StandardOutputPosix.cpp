@@ -1,0 +1,11 @@
+#include <unistd.h>
+
+#include "StandardOutput.h"
+
+namespace trv::detection {
+
+bool StandardOutputIsTerminal() {
+  return isatty(STDOUT_FILENO) != 0;
+}
+
+}  // namespace trv::detection
