@@ -162,8 +162,16 @@ uint16_t HttpServer::Port() const {
 }
 
 void HttpServer::Run() {
-  Accept();
-  state_->io.run();
+  // A connection that could not be taken (no memory) ends the accepting chain with an exception
+  // out of run(): accepting starts over, until Stop closes the acceptor.
+  for (bool accepting = true; accepting;) {
+    try {
+      if (state_->acceptor.is_open()) Accept();
+      state_->io.run();
+      accepting = false;
+    } catch (const std::exception&) {
+    }
+  }
   JoinAllWorkers();
 }
 
@@ -210,6 +218,8 @@ void HttpServer::Take(const std::shared_ptr<HttpConnection>& connection) {
 bool HttpServer::StartWorker(const std::shared_ptr<HttpConnection>& connection) {
   const std::lock_guard<std::mutex> lock(state_->mutex);
   const auto worker = state_->workers.insert(state_->workers.end(), Worker{connection, {}});
+  // Admitted just before a stop, it missed the stop's round of the workers.
+  if (state_->stopping) connection->Stop();
   try {
     worker->thread = std::thread([this, connection, worker] {
       try {
