@@ -109,13 +109,12 @@ bool ServiceCommand::Parse(const std::vector<std::string>& args, ServiceSettings
       continue;
     }
     if (name == "--servico") {
-#ifdef _WIN32
+      if (!ServiceHost::HasServiceManager()) {
+        error = "--servico existe só no Windows; no Linux o systemd roda travinel-servir.service";
+        return false;
+      }
       settings.windowsService = true;
       continue;
-#else
-      error = "--servico existe só no Windows; no Linux o systemd roda travinel-servir.service";
-      return false;
-#endif
     }
     if (i + 1 >= args.size()) {
       error = name.rfind("--", 0) == 0 ? name + " precisa de um valor"

@@ -17,6 +17,10 @@ class ServiceHost {
   // Serves, recording in `log`, and calls waitForStop once serving; answers the exit code.
   using Serve = std::function<int(ServiceLog& log, const std::function<void()>& waitForStop)>;
 
+  // Whether servir can run under a service manager of its own (--servico): Windows only; on
+  // Linux systemd runs it as it is.
+  static bool HasServiceManager();
+
   // Runs `serve` until a stop is asked for, or the settings' duration has passed. The Windows
   // service logs beside the configuration file at `configPath`. Answers the exit code (a usage
   // error, with its reason on `err`, for --servico outside the service manager).

@@ -32,6 +32,10 @@ void WaitForStop(const sigset_t& set, int seconds) {
 
 }  // namespace
 
+bool ServiceHost::HasServiceManager() {
+  return false;
+}
+
 int ServiceHost::Run(const ServiceSettings& settings, const std::string&, const Serve& serve,
                      std::ostream&) {
   const sigset_t stopSignals = BlockStopSignals();

@@ -40,6 +40,10 @@ void WaitForConsoleStop(int seconds) {
 
 }  // namespace
 
+bool ServiceHost::HasServiceManager() {
+  return true;
+}
+
 int ServiceHost::Run(const ServiceSettings& settings, const std::string& configPath,
                      const Serve& serve, std::ostream& err) {
   if (!settings.windowsService) {
