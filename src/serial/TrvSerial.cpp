@@ -15,14 +15,9 @@ namespace {
 
 using namespace serial_error;
 
+// Whether the text begins with the upper-case prefix, in any case ("com1" as "COM1").
 bool StartsWithUpper(const std::string& text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    const char c = text[i];
-    const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    if (upper != prefix[i]) return false;
-  }
-  return true;
+  return platform::AsciiUpper(text.substr(0, prefix.size())) == prefix;
 }
 
 // What is left of a time budget after `spent` ms; at most the budget, never below INT_MIN.

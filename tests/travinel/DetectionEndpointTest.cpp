@@ -25,9 +25,9 @@ HttpRequest Detection(const std::string& origin, const std::string& fetchSite = 
   HttpRequest request;
   request.method = "GET";
   EXPECT_TRUE(ParseTarget("/v1/detectar", request));
-  request.headers["host"] = "127.0.0.1:8470";
-  if (!origin.empty()) request.headers["origin"] = origin;
-  if (!fetchSite.empty()) request.headers["sec-fetch-site"] = fetchSite;
+  request.headers.set("host", "127.0.0.1:8470");
+  if (!origin.empty()) request.headers.set("origin", origin);
+  if (!fetchSite.empty()) request.headers.set("sec-fetch-site", fetchSite);
   return request;
 }
 

@@ -1,5 +1,5 @@
 // The HTTP server over real loopback sockets: the deadlines on slow and idle clients, the
-// connection cap, and the answers it gives by itself.
+// connection cap, event streams, the stop, and the answers it gives by itself.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -39,8 +39,20 @@ class Client {
   Client& operator=(const Client&) = delete;
 
   bool Connected() const { return connected_; }
-  void Send(const std::string& data) {
-    ASSERT_EQ(::send(fd_, data.data(), data.size(), MSG_NOSIGNAL), ssize_t(data.size()));
+  void Send(const std::string& data) { ASSERT_TRUE(TrySend(data)); }
+  // False once the server has closed the connection.
+  bool TrySend(const std::string& data) {
+    return ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL) == ssize_t(data.size());
+  }
+  // What arrives until `text` is among it, the server closes, or `patience` passes.
+  std::string ReceiveUntil(const std::string& text, milliseconds patience) {
+    std::string received;
+    const auto deadline = Clock::now() + patience;
+    bool closed = false;
+    while (!closed && Clock::now() < deadline && received.find(text) == std::string::npos) {
+      received += ReceiveAll(milliseconds(20), &closed);
+    }
+    return received;
   }
   // What arrives until the server closes or `patience` passes.
   std::string ReceiveAll(milliseconds patience, bool* closed = nullptr) {
@@ -82,12 +94,14 @@ class Client {
   bool connected_ = false;
 };
 
-// A server on a free loopback port, its handler answering 200 "ok" (or waiting while `hold`).
+// A server on a free loopback port, its handler answering 200 "ok" (or waiting while `hold`),
+// and an event stream at /eventos: an event every 20 ms, or none with ?quieto.
 class HttpServerTest : public ::testing::Test {
  protected:
   void Start(HttpLimits limits) {
     server_ = std::make_unique<HttpServer>(
         [this](const HttpRequest& request) {
+          if (request.path == "/eventos") return Stream(request.query.count("quieto") != 0);
           std::unique_lock<std::mutex> lock(mutex_);
           ++inHandler_;
           changed_.notify_all();
@@ -111,17 +125,38 @@ class HttpServerTest : public ::testing::Test {
 
   ~HttpServerTest() override {
     Release();
-    if (!server_) return;
-    server_->Stop();
-    {
-      const Client wake(port_);  // wakes the acceptor out of its wait
-    }
-    thread_.join();
-    const auto deadline = Clock::now() + std::chrono::seconds(20);
-    while (server_->Connections() > 0 && Clock::now() < deadline) {
+    if (server_) server_->Stop();
+    if (thread_.joinable()) thread_.join();
+    EXPECT_EQ(streams_, 0);
+  }
+
+  HttpResponse Stream(bool quiet) {
+    HttpResponse response;
+    response.contentType = "text/event-stream; charset=utf-8";
+    response.headers.emplace_back("X-Fluxo", "sim");
+    response.stream = [this, quiet](const StreamWriter& write, const ClientGone& gone) {
+      ++streams_;
+      while (!gone() && (quiet || write("data: {}\n\n"))) {
+        std::this_thread::sleep_for(milliseconds(20));
+      }
+      --streams_;
+    };
+    return response;
+  }
+  // Whether the streams running come down to `count` within `patience`.
+  bool StreamsReach(int count, milliseconds patience) {
+    const auto deadline = Clock::now() + patience;
+    while (streams_ != count && Clock::now() < deadline) {
       std::this_thread::sleep_for(milliseconds(10));
     }
-    EXPECT_EQ(server_->Connections(), 0);
+    return streams_ == count;
+  }
+  // Stops the server; how long until Run returned.
+  milliseconds StopAndWait() {
+    const auto start = Clock::now();
+    server_->Stop();
+    thread_.join();
+    return std::chrono::duration_cast<milliseconds>(Clock::now() - start);
   }
 
   void Hold() {
@@ -152,7 +187,10 @@ class HttpServerTest : public ::testing::Test {
   std::condition_variable changed_;
   bool hold_ = false;
   int inHandler_ = 0;
+  std::atomic<int> streams_{0};
 };
+
+const std::string kStreamRequest = "GET /eventos HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
 
 TEST_F(HttpServerTest, SlowSocketsLeaveALegitimateClientServedWithinASecond) {
   Start(HttpLimits{});
@@ -204,21 +242,113 @@ TEST_F(HttpServerTest, SlowOrIdleClientsAreClosedAtTheirDeadlines) {
   }
 }
 
-TEST_F(HttpServerTest, AtTheCapABusyServerAnswers503WithRetryAfter) {
-  Start(HttpLimits{10, 30, 30, 2});
+// A head that trickles in, a byte at a time, is still due by its deadline after connecting.
+TEST_F(HttpServerTest, AHeadSentByteByByteIsCutAtItsDeadline) {
+  Start(HttpLimits{1, 2, 2, 256});
+  Client client(port_);
+  const auto start = Clock::now();
+  const std::string head = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Lento: " + std::string(200, 'a');
+  bool closed = false;
+  std::string received;
+  for (size_t i = 0; !closed && Clock::now() - start < std::chrono::seconds(4); ++i) {
+    if (!client.TrySend(std::string(1, head[i % head.size()]))) break;
+    received += client.ReceiveAll(milliseconds(50), &closed);
+  }
+  const auto at = std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
+  EXPECT_GE(at, 900);
+  EXPECT_LT(at, 1800);
+  EXPECT_EQ(received.find("HTTP/1.1 200"), std::string::npos) << received;
+}
+
+// At the cap, the oldest connection still waiting for a request makes room for a newcomer; when
+// every connection is busy, each newcomer is answered 503 with Retry-After, in JSON.
+TEST_F(HttpServerTest, AtTheCapIdleConnectionsMakeRoomElseNewcomersGet503) {
+  Start(HttpLimits{10, 30, 30, 3});
+  {
+    std::vector<std::unique_ptr<Client>> idle;
+    for (int i = 0; i < 3; ++i) {
+      idle.push_back(std::make_unique<Client>(port_));
+      std::this_thread::sleep_for(milliseconds(20));  // in this order
+    }
+    // The newcomers stay, kept alive: newer than the idle ones left.
+    std::vector<std::unique_ptr<Client>> newcomers;
+    for (int i = 0; i < 3; ++i) {
+      newcomers.push_back(std::make_unique<Client>(port_));
+      EXPECT_EQ(Get(*newcomers.back()).rfind("HTTP/1.1 200", 0), 0u) << "newcomer " << i;
+      bool closed = false;
+      idle[static_cast<size_t>(i)]->ReceiveAll(milliseconds(1000), &closed);
+      EXPECT_TRUE(closed) << "idle connection " << i << " is the oldest";
+    }
+  }
   Hold();
-  Client first(port_);
-  Client second(port_);
-  first.Send("GET /a HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
-  second.Send("GET /b HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
-  ASSERT_TRUE(HandlersReach(2));
-  Client third(port_);
-  third.Send("GET /c HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
-  const std::string refused = third.ReceiveAll(milliseconds(2000));
-  EXPECT_EQ(refused.rfind("HTTP/1.1 503", 0), 0u) << refused;
-  EXPECT_NE(refused.find("Retry-After: "), std::string::npos) << refused;
+  std::vector<std::unique_ptr<Client>> busy;
+  for (int i = 0; i < 3; ++i) {
+    busy.push_back(std::make_unique<Client>(port_));
+    busy.back()->Send("GET /a HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+  }
+  ASSERT_TRUE(HandlersReach(3));
+  for (int i = 0; i < 20; ++i) {
+    Client newcomer(port_);
+    newcomer.Send("GET /c HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    const std::string refused = newcomer.ReceiveAll(milliseconds(2000));
+    ASSERT_EQ(refused.rfind("HTTP/1.1 503", 0), 0u) << refused;
+    EXPECT_NE(refused.find("Retry-After: 1\r\n"), std::string::npos) << refused;
+    const size_t body = refused.find("\r\n\r\n");
+    ASSERT_NE(body, std::string::npos);
+    EXPECT_EQ(nlohmann::json::parse(refused.substr(body + 4)).at("erro"),
+              "conexões demais; tente de novo");
+  }
   Release();
-  EXPECT_EQ(first.ReceiveAnswer(milliseconds(2000)).rfind("HTTP/1.1 200", 0), 0u);
+  for (auto& client : busy) {
+    EXPECT_EQ(client->ReceiveAnswer(milliseconds(2000)).rfind("HTTP/1.1 200", 0), 0u);
+  }
+}
+
+// A stream's head says what follows and that the connection ends with it; a page that leaves
+// ends its stream, whether events are flowing or none has come for a while.
+TEST_F(HttpServerTest, AnAbandonedStreamEnds) {
+  Start(HttpLimits{10, 30, 30, 256});
+  for (const char* target : {"/eventos", "/eventos?quieto"}) {
+    {
+      Client client(port_);
+      client.Send("GET " + std::string(target) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+      const std::string head = client.ReceiveUntil("\r\n\r\n", milliseconds(2000));
+      EXPECT_EQ(head.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << head;
+      EXPECT_NE(head.find("Content-Type: text/event-stream; charset=utf-8\r\n"), std::string::npos)
+          << head;
+      EXPECT_NE(head.find("Connection: close\r\n"), std::string::npos) << head;
+      EXPECT_NE(head.find("X-Fluxo: sim\r\n"), std::string::npos) << head;
+      EXPECT_EQ(head.find("Content-Length"), std::string::npos) << head;
+      ASSERT_TRUE(StreamsReach(1, milliseconds(2000))) << target;
+    }
+    EXPECT_TRUE(StreamsReach(0, milliseconds(1000))) << target;
+  }
+}
+
+// Stopping cuts off every client, whatever it is doing, and Run returns at once: open streams
+// (flowing and quiet), a half-sent request, a silent socket, a kept-alive idle one.
+TEST_F(HttpServerTest, AStopEndsEveryConnectionAndRunReturnsWithinASecond) {
+  Start(HttpLimits{10, 30, 30, 256});
+  std::vector<std::unique_ptr<Client>> clients;
+  for (const char* target : {"/eventos", "/eventos?quieto"}) {
+    clients.push_back(std::make_unique<Client>(port_));
+    clients.back()->Send("GET " + std::string(target) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+  }
+  ASSERT_TRUE(StreamsReach(2, milliseconds(2000)));
+  clients.push_back(std::make_unique<Client>(port_));
+  clients.back()->Send("POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Len");
+  clients.push_back(std::make_unique<Client>(port_));
+  clients.push_back(std::make_unique<Client>(port_));
+  EXPECT_EQ(Get(*clients.back()).rfind("HTTP/1.1 200", 0), 0u);
+  std::this_thread::sleep_for(milliseconds(100));  // every one accepted
+  EXPECT_LT(StopAndWait().count(), 1000);
+  EXPECT_EQ(streams_, 0);
+  for (size_t i = 0; i < clients.size(); ++i) {
+    bool closed = false;
+    clients[i]->ReceiveAll(milliseconds(500), &closed);
+    EXPECT_TRUE(closed) << "client " << i;
+  }
+  EXPECT_FALSE(Client(port_).Connected());
 }
 
 TEST_F(HttpServerTest, AnswersWhatItRefusesByItselfTruthfully) {

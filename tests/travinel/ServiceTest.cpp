@@ -32,7 +32,7 @@ HttpRequest LocalRequest(const char* method, const std::string& target,
   HttpRequest request;
   request.method = method;
   EXPECT_TRUE(ParseTarget(target, request)) << target;
-  request.headers["host"] = "127.0.0.1:8470";
+  request.headers.set("host", "127.0.0.1:8470");
   request.body = body;
   return request;
 }
@@ -245,8 +245,8 @@ TEST(WeightService, RefusesStrangersBeforeAnythingElse) {
     HttpRequest r;
     r.method = method;
     EXPECT_TRUE(ParseTarget(target, r));
-    r.headers["host"] = host;
-    if (*origin != '\0') r.headers["origin"] = origin;
+    r.headers.set("host", host);
+    if (*origin != '\0') r.headers.set("origin", origin);
     return r;
   };
   struct Case {
@@ -294,10 +294,10 @@ TEST(WeightService, AnswersMonitoringAndLogsEveryRefusal) {
               nlohmann::json({{"versao", TRAVINEL_VERSION}}));
 
     HttpRequest stranger = LocalRequest("POST", "/v1/ler", "{}");
-    stranger.headers["origin"] = "https://evil.io\r\n2026-01-01T00:00:00Z iniciado";
+    stranger.headers.set("origin", "https://evil.io\r\n2026-01-01T00:00:00Z iniciado");
     EXPECT_EQ(service.Handle(stranger).status, 403);
     HttpRequest rebinding = LocalRequest("GET", "/v1/saude");
-    rebinding.headers["host"] = "rebind.atacante.exemplo:8470";
+    rebinding.headers.set("host", "rebind.atacante.exemplo:8470");
     EXPECT_EQ(service.Handle(rebinding).status, 403);
     EXPECT_EQ(service.Handle(LocalRequest("GET", "/v1/eventos?Porta=2&Mod_Bal=1")).status, 403);
   }

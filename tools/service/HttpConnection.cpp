@@ -16,6 +16,7 @@ void HttpConnection::RunToEnd() {
 }
 
 bool HttpConnection::AwaitRequest(std::chrono::seconds patience) {
+  if (stopped_) return false;
   if (buffer_.size() > 0) return true;
   beast::error_code error;
   size_t received = 0;
@@ -30,6 +31,7 @@ bool HttpConnection::AwaitRequest(std::chrono::seconds patience) {
 }
 
 beast::error_code HttpConnection::ReadHead(RequestParser& parser, Clock::time_point deadline) {
+  if (stopped_) return asio::error::operation_aborted;
   beast::error_code error;
   stream_.expires_at(deadline);
   http::async_read_header(stream_, buffer_, parser,
@@ -40,6 +42,7 @@ beast::error_code HttpConnection::ReadHead(RequestParser& parser, Clock::time_po
 
 beast::error_code HttpConnection::ReadBody(RequestParser& parser, Clock::time_point deadline) {
   beast::error_code error;
+  if (stopped_) return asio::error::operation_aborted;
   if (parser.is_done()) return error;
   stream_.expires_at(deadline);
   http::async_read(stream_, buffer_, parser,
@@ -49,6 +52,7 @@ beast::error_code HttpConnection::ReadBody(RequestParser& parser, Clock::time_po
 }
 
 bool HttpConnection::Write(const std::string& data, std::chrono::seconds patience) {
+  if (stopped_) return false;
   beast::error_code error;
   stream_.expires_after(patience);
   asio::async_write(stream_, asio::buffer(data),
@@ -57,12 +61,23 @@ bool HttpConnection::Write(const std::string& data, std::chrono::seconds patienc
   return !error;
 }
 
+bool HttpConnection::WriteHead(StreamHead& head, std::chrono::seconds patience) {
+  if (stopped_) return false;
+  beast::error_code error;
+  http::response_serializer<http::empty_body> serializer(head);
+  stream_.expires_after(patience);
+  http::async_write_header(stream_, serializer,
+                           [&error](beast::error_code code, size_t) { error = code; });
+  RunToEnd();
+  return !error;
+}
+
 bool HttpConnection::StreamClientGone() {
-  return SocketProbe::PeerClosedOrSent(stream_.socket().native_handle());
+  return stopped_ || SocketProbe::PeerClosedOrSent(stream_.socket().native_handle());
 }
 
 bool HttpConnection::ClientGone() {
-  return SocketProbe::PeerClosed(stream_.socket().native_handle());
+  return stopped_ || SocketProbe::PeerClosed(stream_.socket().native_handle());
 }
 
 void HttpConnection::Close() {
@@ -81,6 +96,14 @@ void HttpConnection::Evict() {
   asio::post(io_, [this] {
     if (waiting_) stream_.close();
   });
+}
+
+void HttpConnection::Stop() {
+  // The flag answers the questions asked outside a wait (an event stream between two events, a
+  // reading whose client is asked after); the close ends the wait under way, on the connection's
+  // own thread, the only one that touches the stream.
+  stopped_ = true;
+  asio::post(io_, [this] { stream_.close(); });
 }
 
 }  // namespace trv::service

@@ -15,11 +15,13 @@ namespace trv::service {
 // One client's connection, served on a thread of its own. Every wait on the client has a
 // deadline kept by Beast's stream (the operations run on the connection's own io_context, which
 // this thread alone runs): when it passes, the socket is closed and the wait ends with an error.
-// Another thread may only call Evict and the const queries.
+// Another thread may only call Evict, Stop and the const queries.
 class HttpConnection {
  public:
   using Clock = std::chrono::steady_clock;
   using RequestParser = boost::beast::http::request_parser<boost::beast::http::string_body>;
+  // The head of an answer whose body follows as it comes (an event stream).
+  using StreamHead = boost::beast::http::response<boost::beast::http::empty_body>;
 
   HttpConnection();
   HttpConnection(const HttpConnection&) = delete;
@@ -36,6 +38,7 @@ class HttpConnection {
   bool Write(const std::string& data, std::chrono::seconds patience);
   template <class Message>
   bool WriteMessage(Message& message, std::chrono::seconds patience) {
+    if (stopped_) return false;
     boost::beast::error_code error;
     stream_.expires_after(patience);
     boost::beast::http::async_write(
@@ -43,6 +46,8 @@ class HttpConnection {
     RunToEnd();
     return !error;
   }
+  // Writes the head alone by the deadline; the body goes out through Write.
+  bool WriteHead(StreamHead& head, std::chrono::seconds patience);
   // Whether the client has closed its side or sent something (answers at once): a client of an
   // event stream sends nothing more.
   bool StreamClientGone();
@@ -57,6 +62,9 @@ class HttpConnection {
   void SetWaiting(bool waiting);
   // Closes the connection from another thread if it is still waiting for a request.
   void Evict();
+  // Ends the connection from another thread, whatever it does: a wait on the client ends at
+  // once, and every later read, write or question about the client fails.
+  void Stop();
 
  private:
   void RunToEnd();
@@ -65,6 +73,7 @@ class HttpConnection {
   boost::beast::tcp_stream stream_;
   boost::beast::flat_buffer buffer_;
   std::atomic<bool> waiting_{true};
+  std::atomic<bool> stopped_{false};
   std::atomic<Clock::rep> since_;
 };
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <boost/beast/http/fields.hpp>
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -11,20 +13,21 @@ namespace trv::service {
 // Whether the client of a request has closed its side (answers at once).
 using ClientGone = std::function<bool()>;
 
-// A request as the service sees it, independent of the HTTP library: header names in lower
-// case, the target split into its path and its decoded query.
+// A request as the service sees it: the headers as Beast parsed them (names compared without
+// regard to case, as HTTP compares them), the target split into its path and its decoded query.
 struct HttpRequest {
   std::string method;
   std::string path;
   std::map<std::string, std::string> query;
-  std::map<std::string, std::string> headers;
+  boost::beast::http::fields headers;
   std::string body;
   // Set by the server: a request whose client has gone need not be served.
   ClientGone clientGone;
 
-  std::string Header(const std::string& lowerName) const {
-    const auto found = headers.find(lowerName);
-    return found == headers.end() ? std::string() : found->second;
+  // The value of the named header ("origin" finds "Origin"); empty when there is none.
+  std::string Header(std::string_view name) const {
+    const auto found = headers.find(boost::beast::string_view(name.data(), name.size()));
+    return found == headers.end() ? std::string() : std::string(found->value());
   }
 };
 

@@ -1,17 +1,18 @@
 #include "HttpServer.h"
 
-#include <algorithm>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
-#include <cctype>
+#include <condition_variable>
 #include <list>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
 #include "HttpConnection.h"
+#include "ListenSocket.h"
 #include "platform/Text.h"
 
 namespace trv::service {
@@ -25,18 +26,14 @@ using std::chrono::seconds;
 
 constexpr size_t kMaxHeader = 8 * 1024;
 // Headers a request may carry once only: two of them would leave the answer to chance.
-constexpr const char* kSingleHeaders[] = {
-    "host", "origin", "content-type", "sec-fetch-site", "transfer-encoding", "content-length"};
+constexpr std::string_view kSingleHeaders[] = {
+    "Host", "Origin", "Content-Type", "Sec-Fetch-Site", "Transfer-Encoding", "Content-Length"};
 // Seconds a client refused at the connection cap is told to wait.
 constexpr int kRetryAfterSeconds = 1;
 // Reads of what a refused client sent (a request head or two) before its answer.
 constexpr int kDrainRounds = 4;
-
-std::string Trimmed(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
+// A failed accept (no descriptor left, say) is tried again after this, not at once in a loop.
+constexpr std::chrono::milliseconds kAcceptBackOff(100);
 
 // Errors of the HTTP parser that say the bytes are not an acceptable request (as opposed to a
 // client that left, or a deadline that passed, which get no answer).
@@ -46,30 +43,34 @@ bool IsMalformed(const beast::error_code& error) {
          error != http::error::partial_message;
 }
 
-// The request's headers with lower-case names; false, naming it, when a single header repeats.
-bool CopyHeaders(const http::request<http::string_body>& message, HttpRequest& request,
-                 std::string& repeated) {
-  for (const auto& field : message) {
-    const std::string name = platform::AsciiLower(std::string(field.name_string()));
-    const bool single = std::find(std::begin(kSingleHeaders), std::end(kSingleHeaders), name) !=
-                        std::end(kSingleHeaders);
-    if (single && request.headers.count(name) != 0) {
-      repeated = std::string(field.name_string());
-      return false;
-    }
-    request.headers[name] = std::string(field.value());
+beast::string_view View(std::string_view text) {
+  return {text.data(), text.size()};
+}
+
+// The name, as the client spelled it, of a header sent twice that may come once only; empty
+// when there is none.
+std::string RepeatedHeader(const http::fields& headers) {
+  for (const std::string_view name : kSingleHeaders) {
+    if (headers.count(View(name)) > 1) return std::string(headers.find(View(name))->name_string());
   }
-  return true;
+  return {};
+}
+
+// What the request's head says, for an answer given before its body is read.
+HttpRequest HeadOf(const http::request<http::string_body>& message) {
+  HttpRequest request;
+  request.method = std::string(message.method_string());
+  request.headers = static_cast<const http::fields&>(message);
+  return request;
 }
 
 // The head of an event stream: no length, the connection ends with the stream.
-std::string StreamHead(const HttpResponse& response) {
-  std::string head =
-      "HTTP/1.1 " + std::to_string(response.status) + " " +
-      std::string(http::obsolete_reason(static_cast<http::status>(response.status))) +
-      "\r\nContent-Type: " + response.contentType + "\r\nConnection: close\r\n";
-  for (const auto& [name, value] : response.headers) head += name + ": " + value + "\r\n";
-  return head + "\r\n";
+HttpConnection::StreamHead StreamHead(const HttpResponse& response) {
+  HttpConnection::StreamHead head{static_cast<http::status>(response.status), 11};
+  head.set(http::field::content_type, response.contentType);
+  head.keep_alive(false);
+  for (const auto& [name, value] : response.headers) head.insert(name, value);
+  return head;
 }
 
 bool WriteResponse(HttpConnection& connection, const HttpResponse& response, bool keepAlive,
@@ -88,12 +89,13 @@ bool WriteResponse(HttpConnection& connection, const HttpResponse& response, boo
 // Answers a client that finds every connection busy, without waiting on it: the answer fits in
 // the socket's buffer, or the client gets what fits.
 void RefuseBusy(HttpConnection& connection) {
-  const std::string body = "{\"erro\":\"conexões demais; tente de novo\"}";
-  const std::string answer =
-      "HTTP/1.1 503 Service Unavailable\r\nRetry-After: " + std::to_string(kRetryAfterSeconds) +
-      "\r\nContent-Type: application/json; charset=utf-8\r\n"
-      "Cache-Control: no-store\r\nContent-Length: " +
-      std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+  http::response<http::string_body> answer{http::status::service_unavailable, 11};
+  answer.set(http::field::retry_after, std::to_string(kRetryAfterSeconds));
+  answer.set(http::field::content_type, "application/json; charset=utf-8");
+  answer.set(http::field::cache_control, "no-store");
+  answer.keep_alive(false);
+  answer.body() = nlohmann::json{{"erro", "conexões demais; tente de novo"}}.dump();
+  answer.prepare_payload();
   beast::error_code ignored;
   tcp::socket& socket = connection.Socket();
   socket.non_blocking(true, ignored);
@@ -105,20 +107,30 @@ void RefuseBusy(HttpConnection& connection) {
     socket.read_some(asio::buffer(discarded), error);
     if (error) break;
   }
-  socket.write_some(asio::buffer(answer), ignored);
+  http::write(socket, answer, ignored);
   connection.Close();
 }
 
 }  // namespace
 
+// A connection's thread, and the connection it serves (for Stop).
+struct HttpServer::Worker {
+  std::shared_ptr<HttpConnection> connection;
+  std::thread thread;
+};
+
 struct HttpServer::State {
   asio::io_context io;
   tcp::acceptor acceptor{io};
-  std::atomic<bool> stopping{false};
-  mutable std::mutex mutex;
+  asio::steady_timer backOff{io};
+  std::mutex mutex;
+  bool stopping = false;
+  // Connections served now, counted against the cap.
   std::list<std::shared_ptr<HttpConnection>> connections;
-  // Connection threads still running (evicted ones included).
-  std::atomic<int> running{0};
+  // Threads running (evicted connections' included), and those that have ended, to be joined.
+  std::list<Worker> workers;
+  std::list<Worker> ended;
+  std::condition_variable workerEnded;
 };
 
 HttpServer::HttpServer(Handler handler, Decorator decorate, size_t maxBody, HttpLimits limits)
@@ -136,17 +148,7 @@ bool HttpServer::Listen(const std::string& address, uint16_t port, std::string& 
   beast::error_code code;
   const asio::ip::address ip = asio::ip::make_address(address, code);
   if (!code) state_->acceptor.open(ip.is_v6() ? tcp::v6() : tcp::v4(), code);
-#ifdef _WIN32
-  // No other program may bind the port beside this one (Windows would let it, by default).
-  if (!code) {
-    BOOL exclusive = TRUE;
-    setsockopt(state_->acceptor.native_handle(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
-               reinterpret_cast<const char*>(&exclusive), sizeof exclusive);
-  }
-#else
-  // A restarted service binds again at once, past the old connections' TIME_WAIT.
-  if (!code) state_->acceptor.set_option(asio::socket_base::reuse_address(true), code);
-#endif
+  if (!code) code = ListenSocket::Claim(state_->acceptor);
   if (!code) state_->acceptor.bind(tcp::endpoint(ip, port), code);
   if (!code) state_->acceptor.listen(asio::socket_base::max_listen_connections, code);
   if (code) error = address + ":" + std::to_string(port) + ": " + code.message();
@@ -159,48 +161,107 @@ uint16_t HttpServer::Port() const {
   return error ? 0 : local.port();
 }
 
-int HttpServer::Connections() const {
-  return state_->running;
-}
-
 void HttpServer::Run() {
-  while (!state_->stopping) {
-    auto connection = std::make_shared<HttpConnection>();
-    beast::error_code error;
-    state_->acceptor.accept(connection->Socket(), error);
-    if (error || state_->stopping) continue;
-    if (!Admit(connection)) {
-      RefuseBusy(*connection);
-      continue;
-    }
-    ++state_->running;
+  // A connection that could not be taken (no memory) ends the accepting chain with an exception
+  // out of run(): accepting starts over, until Stop closes the acceptor.
+  for (bool accepting = true; accepting;) {
     try {
-      std::thread([this, connection] {
-        try {
-          Serve(*connection);
-        } catch (...) {
-          // Nothing may leave a thread's entry; the connection ends with what it had.
-          connection->Close();
-        }
-        Forget(connection);
-        --state_->running;  // the server is not touched after this
-      }).detach();
-    } catch (const std::system_error&) {  // no thread to be had
-      Forget(connection);
-      --state_->running;
-      RefuseBusy(*connection);
+      if (state_->acceptor.is_open()) Accept();
+      state_->io.run();
+      accepting = false;
+    } catch (const std::exception&) {
     }
   }
+  JoinAllWorkers();
 }
 
 void HttpServer::Stop() {
-  state_->stopping = true;
-  beast::error_code ignored;
-  state_->acceptor.close(ignored);
+  {
+    const std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->stopping = true;
+    for (Worker& worker : state_->workers) worker.connection->Stop();
+  }
+  // The acceptor belongs to Run's thread: it is closed there, which ends Run's accepting.
+  asio::post(state_->io, [this] {
+    beast::error_code ignored;
+    state_->acceptor.close(ignored);
+    state_->backOff.cancel();
+  });
+}
+
+void HttpServer::Accept() {
+  auto connection = std::make_shared<HttpConnection>();
+  state_->acceptor.async_accept(connection->Socket(), [this, connection](beast::error_code error) {
+    JoinEndedWorkers();
+    if (!state_->acceptor.is_open()) return;
+    if (!error) {
+      Take(connection);
+      Accept();
+      return;
+    }
+    state_->backOff.expires_after(kAcceptBackOff);
+    state_->backOff.async_wait([this](beast::error_code waited) {
+      if (!waited && state_->acceptor.is_open()) Accept();
+    });
+  });
+}
+
+void HttpServer::Take(const std::shared_ptr<HttpConnection>& connection) {
+  if (!Admit(connection)) {
+    RefuseBusy(*connection);
+  } else if (!StartWorker(connection)) {
+    Forget(connection);
+    RefuseBusy(*connection);
+  }
+}
+
+bool HttpServer::StartWorker(const std::shared_ptr<HttpConnection>& connection) {
+  const std::lock_guard<std::mutex> lock(state_->mutex);
+  const auto worker = state_->workers.insert(state_->workers.end(), Worker{connection, {}});
+  // Admitted just before a stop, it missed the stop's round of the workers.
+  if (state_->stopping) connection->Stop();
+  try {
+    worker->thread = std::thread([this, connection, worker] {
+      try {
+        Serve(*connection);
+      } catch (...) {
+        // Nothing may leave a thread's entry; the connection ends with what it had.
+        connection->Close();
+      }
+      Forget(connection);
+      const std::lock_guard<std::mutex> ending(state_->mutex);
+      state_->ended.splice(state_->ended.end(), state_->workers, worker);
+      state_->workerEnded.notify_all();  // the server is not touched after this
+    });
+  } catch (const std::system_error&) {  // no thread to be had
+    state_->workers.erase(worker);
+    return false;
+  }
+  return true;
+}
+
+void HttpServer::JoinEndedWorkers() {
+  std::list<Worker> ended;
+  {
+    const std::lock_guard<std::mutex> lock(state_->mutex);
+    ended.swap(state_->ended);
+  }
+  for (Worker& worker : ended) worker.thread.join();
+}
+
+void HttpServer::JoinAllWorkers() {
+  std::unique_lock<std::mutex> lock(state_->mutex);
+  while (!state_->workers.empty() || !state_->ended.empty()) {
+    state_->workerEnded.wait(lock, [this] { return !state_->ended.empty(); });
+    lock.unlock();
+    JoinEndedWorkers();
+    lock.lock();
+  }
 }
 
 bool HttpServer::Admit(const std::shared_ptr<HttpConnection>& connection) {
   const std::lock_guard<std::mutex> lock(state_->mutex);
+  if (state_->stopping) return false;
   auto& open = state_->connections;
   if (static_cast<int>(open.size()) >= limits_.maxConnections) {
     // The oldest connection that waits for a request does nothing for anyone: it makes room.
@@ -251,14 +312,12 @@ bool HttpServer::ServeOne(HttpConnection& connection, bool first) {
   parser.body_limit(maxBody_);
   beast::error_code error = connection.ReadHead(parser, HttpConnection::Clock::now() + patience);
   connection.SetWaiting(false);
-  HttpRequest request;
-  std::string repeated;
-  const bool single = CopyHeaders(parser.get(), request, repeated);
   // A read of the head or the body that failed: an oversized or malformed request is answered
   // before the connection closes.
   const auto refuseFailedRead = [&](const beast::error_code& failure) {
     if (failure == http::error::body_limit) {
-      WriteResponse(connection, Refusal(413, "corpo grande demais", request), false, patience);
+      WriteResponse(connection, Refusal(413, "corpo grande demais", HeadOf(parser.get())), false,
+                    patience);
     } else if (IsMalformed(failure)) {
       WriteResponse(connection, Refusal(400, "pedido HTTP malformado", {}), false, patience);
     }
@@ -267,29 +326,38 @@ bool HttpServer::ServeOne(HttpConnection& connection, bool first) {
     refuseFailedRead(error);
     return false;
   }
-  if (!single) {
+  if (const std::string repeated = RepeatedHeader(parser.get()); !repeated.empty()) {
     WriteResponse(connection, Refusal(400, "cabeçalho repetido: " + repeated, {}), false, patience);
     return false;
   }
-  const std::string coding = platform::AsciiLower(Trimmed(request.Header("transfer-encoding")));
-  if (!coding.empty() && coding != "chunked") {
-    WriteResponse(connection, Refusal(501, "Transfer-Encoding não suportado: " + coding, request),
-                  false, patience);
-    return false;
+  const auto coding = parser.get().find(http::field::transfer_encoding);
+  if (coding != parser.get().end()) {
+    const std::string name =
+        platform::AsciiLower(platform::Trim({coding->value().data(), coding->value().size()}));
+    if (!name.empty() && name != "chunked") {
+      WriteResponse(connection,
+                    Refusal(501, "Transfer-Encoding não suportado: " + name, HeadOf(parser.get())),
+                    false, patience);
+      return false;
+    }
   }
   error = connection.ReadBody(parser, HttpConnection::Clock::now() + patience);
   if (error) {
     refuseFailedRead(error);
     return false;
   }
-  const auto& message = parser.get();
-  request.method = std::string(message.method_string());
-  request.body = message.body();
+  http::request<http::string_body> message = parser.release();
+  HttpRequest request;
   if (!ParseTarget(std::string(message.target()), request)) {
-    WriteResponse(connection, Refusal(400, "endereço malformado", request), false, patience);
+    WriteResponse(connection, Refusal(400, "endereço malformado", HeadOf(message)), false,
+                  patience);
     return false;
   }
-  return Answer(connection, request, message.keep_alive());
+  request.method = std::string(message.method_string());
+  const bool keepAlive = message.keep_alive();
+  request.body = std::move(message.body());
+  request.headers = std::move(static_cast<http::fields&>(message));
+  return Answer(connection, request, keepAlive);
 }
 
 bool HttpServer::Answer(HttpConnection& connection, HttpRequest& request, bool keepAlive) {
@@ -302,7 +370,8 @@ bool HttpServer::Answer(HttpConnection& connection, HttpRequest& request, bool k
     response = Refusal(500, "erro interno", request);
   }
   if (response.stream) {
-    if (connection.Write(StreamHead(response), patience)) {
+    HttpConnection::StreamHead head = StreamHead(response);
+    if (connection.WriteHead(head, patience)) {
       response.stream([&connection, patience](
                           const std::string& chunk) { return connection.Write(chunk, patience); },
                       [&connection] { return connection.StreamClientGone(); });

@@ -30,8 +30,8 @@ struct HttpLimits {
 // request handed to the handler. A request whose headers or body exceed the limits, or that is
 // not HTTP at all, is answered 400 or 413 and the connection closed, unread beyond the limit.
 // Every wait on a client has a deadline (HttpLimits). An event stream keeps its connection.
-// Connection threads are detached and use the server and its handler: a program ends while it
-// serves (as travinel servir does) rather than destroying the server under them.
+// Stop ends every connection, a stream's included, and Run returns once their threads have
+// ended; the server and its handler may then be destroyed.
 class HttpServer {
  public:
   using Handler = std::function<HttpResponse(const HttpRequest&)>;
@@ -48,18 +48,26 @@ class HttpServer {
   bool Listen(const std::string& address, uint16_t port, std::string& error);
   // The port bound (the one the system chose when Listen was given 0).
   uint16_t Port() const;
-  // Accepts connections until Stop (from another thread).
+  // Accepts and serves connections until Stop (from another thread, or before Run), then waits
+  // for every connection's thread to end: a handler's work in progress (a reading) is the only
+  // wait left, the clients' sockets being closed.
   void Run();
   void Stop();
 
-  // Connection threads running now; the server may be destroyed once there are none.
-  int Connections() const;
-
  private:
   struct State;
-  // Takes the connection among those served, making room at the cap; false when there is none.
+  struct Worker;
+  // Waits for the next client, again and again until Stop closes the acceptor.
+  void Accept();
+  void Take(const std::shared_ptr<HttpConnection>& connection);
+  // Takes the connection among those served, making room at the cap; false when there is none
+  // or the server is stopping.
   bool Admit(const std::shared_ptr<HttpConnection>& connection);
   void Forget(const std::shared_ptr<HttpConnection>& connection);
+  // Serves the connection on a thread of its own, tracked until it ends; false without a thread.
+  bool StartWorker(const std::shared_ptr<HttpConnection>& connection);
+  void JoinEndedWorkers();
+  void JoinAllWorkers();
   void Serve(HttpConnection& connection);
   // Reads and serves one request; false when the connection must end.
   bool ServeOne(HttpConnection& connection, bool first);

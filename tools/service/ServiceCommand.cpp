@@ -1,8 +1,6 @@
 #include "ServiceCommand.h"
 
 #include <algorithm>
-#include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,20 +14,11 @@
 #include "ExitCodes.h"
 #include "HttpServer.h"
 #include "ServiceConfigurationSource.h"
+#include "ServiceHost.h"
 #include "ServiceLog.h"
 #include "WeightService.h"
 #include "control/FormValueText.h"
 #include "control/SitePolicy.h"
-
-#ifdef _WIN32
-#include "WindowsServiceHost.h"
-#include "platform/TextWin32.h"
-#else
-#include <pthread.h>
-#include <unistd.h>
-
-#include "StopSignalSet.h"
-#endif
 
 namespace trv::service {
 namespace {
@@ -94,41 +83,6 @@ bool NamesAConfig(const std::vector<std::string>& args) {
   return std::find(args.begin(), args.end(), "--config") != args.end();
 }
 
-#ifdef _WIN32
-// The Windows service's logs, beside its configuration: %ProgramData%\Travinel\logs.
-std::filesystem::path LogFolder() {
-  const std::wstring file = platform::Utf8ToWide(DefaultConfigPath());
-  return std::filesystem::path(file).parent_path() / L"logs";
-}
-
-void WaitForStop(int seconds) {
-  // Ctrl-C ends the process; the ports close with it.
-  do {
-    std::this_thread::sleep_for(std::chrono::seconds(seconds > 0 ? seconds : 3600));
-  } while (seconds == 0);
-}
-#else
-// The stop signals are blocked in every thread (the server's threads inherit the mask) and
-// taken here; no handler runs inside a system call of the serial port.
-sigset_t BlockStopSignals() {
-  const sigset_t set = cli::StopSignalSet();
-  pthread_sigmask(SIG_BLOCK, &set, nullptr);
-  // A page that leaves while its answer is written must not end the service.
-  std::signal(SIGPIPE, SIG_IGN);
-  return set;
-}
-
-void WaitForStop(const sigset_t& set, int seconds) {
-  if (seconds == 0) {
-    int signal = 0;
-    sigwait(&set, &signal);
-    return;
-  }
-  timespec remaining{seconds, 0};
-  sigtimedwait(&set, nullptr, &remaining);
-}
-#endif
-
 }  // namespace
 
 bool ServiceCommand::Parse(const std::vector<std::string>& args, ServiceSettings& settings,
@@ -145,13 +99,12 @@ bool ServiceCommand::Parse(const std::vector<std::string>& args, ServiceSettings
       continue;
     }
     if (name == "--servico") {
-#ifdef _WIN32
+      if (!ServiceHost::HasServiceManager()) {
+        error = "--servico existe só no Windows; no Linux o systemd roda travinel-servir.service";
+        return false;
+      }
       settings.windowsService = true;
       continue;
-#else
-      error = "--servico existe só no Windows; no Linux o systemd roda travinel-servir.service";
-      return false;
-#endif
     }
     if (i + 1 >= args.size()) {
       error = name.rfind("--", 0) == 0 ? name + " precisa de um valor"
@@ -196,7 +149,7 @@ bool ServiceCommand::Parse(const std::vector<std::string>& args, ServiceSettings
 namespace {
 
 // Serves until waitForStop returns (or the time runs out), recording the start and the stop.
-// Answers the exit code; the connections' threads may still run when it returns.
+// Answers the exit code once every connection has ended.
 int Serve(const ServiceSettings& settings, ServiceLog& log,
           const std::function<void()>& waitForStop, std::ostream& out, std::ostream& err) {
   WeightService service(settings, nullptr, &log);
@@ -220,11 +173,11 @@ int Serve(const ServiceSettings& settings, ServiceLog& log,
             "; origens permitidas: " + std::to_string(settings.origins.size()));
   std::thread accepting([&server] { server.Run(); });
   waitForStop();
+  // Pages still listening are cut off; a reading under way ends at the scale's time-out at most.
+  server.Stop();
+  accepting.join();
   log.Write("parado");
   out << "travinel servir: parado" << std::endl;
-  // Pages still listening hold threads in the middle of their streams: the process ends right
-  // after this, and the system closes the ports and connections with it.
-  accepting.detach();
   return cli::kExitOk;
 }
 
@@ -249,34 +202,12 @@ int ServiceCommand::Run(const std::vector<std::string>& args, std::ostream& out,
     out << Usage();
     return cli::kExitOk;
   }
-#ifdef _WIN32
-  int code = cli::kExitOk;
-  if (settings.windowsService) {
-    // Under the service manager: no console, the lines go to the rotating log file.
-    ServiceLog log(LogFolder());
-    code = RunAsWindowsService([&](const std::function<void()>& waitForStop) {
-      return Serve(settings, log, waitForStop, out, err);
-    });
-    if (code == kNotUnderTheServiceManager) {
-      err << "travinel servir: --servico é para o gerenciador de serviços do Windows (sc start "
-             "Travinel); para servir daqui, sem --servico"
-          << std::endl;
-      return cli::kExitUsage;
-    }
-  } else {
-    ServiceLog log;
-    code = Serve(
-        settings, log, [&settings] { WaitForStop(settings.durationSeconds); }, out, err);
-  }
-#else
-  const sigset_t stopSignals = BlockStopSignals();
-  ServiceLog log;
-  const int code = Serve(
-      settings, log, [&] { WaitForStop(stopSignals, settings.durationSeconds); }, out, err);
-#endif
-  out.flush();
-  err.flush();
-  std::_Exit(code);
+  return ServiceHost::Run(
+      settings, defaultConfig,
+      [&](ServiceLog& log, const std::function<void()>& waitForStop) {
+        return Serve(settings, log, waitForStop, out, err);
+      },
+      err);
 }
 
 std::string ServiceCommand::Usage() {
