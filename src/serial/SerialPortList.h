@@ -35,13 +35,17 @@ bool FindPortByIdentity(const std::vector<SerialPortEntry>& ports, const std::st
 
 // The serial ports of this machine, the way a user looks for them. On Linux: the /dev/ttyS*
 // that are real UARTs, /dev/ttyUSB*, /dev/ttyACM* and the stable names under
-// /dev/serial/by-id/. On Windows: COM1 to COM256, those that exist (also when another program
-// holds them). Each group in natural order (ttyS2 before ttyS10).
+// /dev/serial/by-id/, each described from sysfs (a USB adapter's product text and identity, a
+// UART's driver; a stable name as the node it leads to). On Windows: COM1 to COM256, those that
+// exist (also when another program holds them), described by SetupAPI where it knows them (the
+// friendly name; the identity read from the device's instance id). Each group in natural order
+// (ttyS2 before ttyS10).
 std::vector<SerialPortEntry> ListSerialPorts();
 
 #ifndef _WIN32
-// The same search in another folder than /dev.
-std::vector<SerialPortEntry> ListSerialPortsIn(const std::string& deviceFolder);
+// The same search in another folder than /dev, described from another folder than /sys.
+std::vector<SerialPortEntry> ListSerialPortsIn(const std::string& deviceFolder,
+                                               const std::string& sysFolder = "/sys");
 #endif
 
 // The serial device a port's name leads to, found without opening, creating or changing

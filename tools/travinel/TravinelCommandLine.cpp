@@ -187,7 +187,9 @@ Subcommands:
   portas       list the serial ports of this machine: on Linux the real UARTs (/dev/ttyS*),
                USB adapters (/dev/ttyUSB*, /dev/ttyACM*) and their stable /dev/serial/by-id
                names, with the device each name leads to; on Windows COM1 to COM256, those
-               that exist (also when another program holds them).
+               that exist (also when another program holds them). Each with what the system
+               calls it and, for a USB adapter, its identity (usb:VID:PID:SERIE), the same on
+               whichever socket the adapter is plugged into.
   simular      (Linux) run a simulated scale on a pseudo-terminal; prints the path to connect
                to. Takes the options of travinel-simulator: travinel simular --help.
   demo         (Linux) read a simulated scale through the whole stack for a few weights and
