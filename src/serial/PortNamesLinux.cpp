@@ -8,11 +8,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <string_view>
 
+#include "platform/Text.h"
 #include "serial/CommPort.h"
 #include "serial/SerialPortList.h"
+#include "serial/UsbIdentity.h"
 
 namespace trv {
 namespace {
@@ -93,6 +96,77 @@ bool IsLiveLink(const fs::directory_entry& entry) {
   return fs::exists(entry.path(), error);
 }
 
+// ---- What sysfs says of a terminal -----------------------------------------------------------
+//
+// /sys/class/tty/<name>/device leads to the device behind the terminal: for a USB serial
+// adapter the port (ttyUSB: .../1-1/1-1:1.0/ttyUSB0) or the interface (ttyACM: .../1-2:1.0),
+// whose parents include the USB device folder with idVendor, idProduct and, when the adapter
+// has them, serial, product and manufacturer; for a UART a platform, PNP or PCI device. A
+// pseudo-terminal has no entry there.
+
+// A sysfs attribute's text without the newline the kernel ends it with (blanks at both ends
+// go too); empty when the file is missing or cannot be read.
+std::string Attribute(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return "";
+  char text[256];
+  in.read(text, sizeof text);
+  return platform::Trim(std::string_view(text, static_cast<size_t>(in.gcount())));
+}
+
+bool Exists(const fs::path& path) {
+  std::error_code error;
+  return fs::exists(fs::symlink_status(path, error));
+}
+
+std::string LinkName(const fs::path& link) {
+  std::error_code error;
+  const fs::path target = fs::read_symlink(link, error);
+  return error ? "" : target.filename().string();
+}
+
+// The name of the driver behind a terminal's device ("ftdi_sio", "cdc_acm", "serial8250"). Since
+// Linux 6.5 a UART's terminal hangs from the serial core's port and controller devices (bus
+// serial-base, drivers "port" and "ctrl"), which say nothing: the driver is their parent's.
+std::string DriverOf(fs::path device, const fs::path& top) {
+  while (LinkName(device / "subsystem") == "serial-base" && device.parent_path() != top &&
+         device.has_relative_path()) {
+    device = device.parent_path();
+  }
+  return LinkName(device / "driver");
+}
+
+// Fills the description and the USB identity of port from what sysfs (under sysRoot) shows of
+// the terminal `name` (ttyUSB0); leaves them empty where it shows nothing.
+void Describe(const fs::path& sysRoot, const std::string& name, SerialPortEntry& port) {
+  if (name.empty() || name == "." || name == "..") return;
+  std::error_code error;
+  const fs::path device = fs::canonical(sysRoot / "class" / "tty" / name / "device", error);
+  if (error) return;
+  const fs::path top = fs::canonical(sysRoot, error);
+  if (error) return;
+  if (std::mismatch(top.begin(), top.end(), device.begin(), device.end()).first != top.end()) {
+    return;  // a link that leaves sysfs
+  }
+  // The nearest folder up from the device (within sysfs) that is a USB device's.
+  fs::path usb;
+  for (fs::path folder = device; folder != top && folder.has_relative_path();
+       folder = folder.parent_path()) {
+    if (Exists(folder / "idVendor") || Exists(folder / "idProduct")) {
+      usb = folder;
+      break;
+    }
+  }
+  if (!usb.empty()) {
+    port.vendorId = UsbIdText(Attribute(usb / "idVendor"));
+    port.productId = UsbIdText(Attribute(usb / "idProduct"));
+    if (port.vendorId.empty() || port.productId.empty()) port.vendorId = port.productId = "";
+    if (!port.vendorId.empty()) port.serialNumber = Attribute(usb / "serial");
+    port.description = Attribute(usb / "product");
+  }
+  if (port.description.empty()) port.description = DriverOf(device, top);
+}
+
 // Whether sysfs files the character device under the terminal class.
 bool IsTerminalClass(unsigned major, unsigned minor) {
   const fs::path node = "/sys/dev/char/" + std::to_string(major) + ":" + std::to_string(minor);
@@ -127,7 +201,8 @@ bool IsPlatformSerialPath(const std::string& path) {
   return !error && HasSerialPrefix(target.string());
 }
 
-std::vector<SerialPortEntry> ListSerialPortsIn(const std::string& deviceFolder) {
+std::vector<SerialPortEntry> ListSerialPortsIn(const std::string& deviceFolder,
+                                               const std::string& sysFolder) {
   const fs::path folder(deviceFolder);
   std::vector<SerialPortEntry> ports = Entries(folder, IsUartNode);
   std::vector<SerialPortEntry> usb = Entries(folder, IsUsbNode);
@@ -136,13 +211,32 @@ std::vector<SerialPortEntry> ListSerialPortsIn(const std::string& deviceFolder) 
     return port.name.find("/ttyUSB") != std::string::npos;
   });
   ports.insert(ports.end(), usb.begin(), usb.end());
-  const std::vector<SerialPortEntry> byId = Entries(folder / "serial" / "by-id", IsLiveLink);
+  // The kernel's nodes carry the kernel's names, those of sysfs.
+  for (SerialPortEntry& port : ports) {
+    Describe(sysFolder, fs::path(port.name).filename().string(), port);
+  }
+  // A stable name is the adapter of the node it leads to; one whose node was not listed (the
+  // name leads elsewhere) is described by the name of its device.
+  std::vector<SerialPortEntry> byId = Entries(folder / "serial" / "by-id", IsLiveLink);
+  for (SerialPortEntry& link : byId) {
+    const auto node = std::find_if(ports.begin(), ports.end(), [&](const SerialPortEntry& port) {
+      return port.device == link.device;
+    });
+    if (node != ports.end()) {
+      link.description = node->description;
+      link.vendorId = node->vendorId;
+      link.productId = node->productId;
+      link.serialNumber = node->serialNumber;
+    } else {
+      Describe(sysFolder, fs::path(link.device).filename().string(), link);
+    }
+  }
   ports.insert(ports.end(), byId.begin(), byId.end());
   return ports;
 }
 
 std::vector<SerialPortEntry> ListSerialPorts() {
-  return ListSerialPortsIn("/dev");
+  return ListSerialPortsIn("/dev", "/sys");
 }
 
 }  // namespace trv

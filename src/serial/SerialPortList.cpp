@@ -59,13 +59,17 @@ bool FindPortByIdentity(const std::vector<SerialPortEntry>& ports, const std::st
                         SerialPortEntry& found) {
   if (!IsPortIdentity(identity)) return false;
   const std::string wanted = CanonicalIdentity(identity);
-  int matches = 0;
+  // A device may be listed under several names (ttyUSB0 and its /dev/serial/by-id link): it is
+  // one adapter all the same, found under the first of them.
+  const SerialPortEntry* match = nullptr;
   for (const SerialPortEntry& port : ports) {
     if (port.Identity().empty() || CanonicalIdentity(port.Identity()) != wanted) continue;
-    if (++matches > 1) return false;
-    found = port;
+    if (match != nullptr && match->device != port.device) return false;
+    if (match == nullptr) match = &port;
   }
-  return matches == 1;
+  if (match == nullptr) return false;
+  found = *match;
+  return true;
 }
 
 bool NaturalNameLess(const std::string& a, const std::string& b) {

@@ -27,21 +27,25 @@ struct SerialPortEntry {
 // A port's text names an identity ("usb:..."), not a port.
 bool IsPortIdentity(const std::string& text);
 
-// The one port among `ports` whose identity is `identity` (ids compared without regard to
-// letter case); false when none has it, or when two do (two adapters without serial numbers
-// cannot be told apart).
+// The one device among `ports` whose identity is `identity` (ids compared without regard to
+// letter case), under the first name it is listed by; false when none has it, or when two
+// devices do (two adapters without serial numbers cannot be told apart).
 bool FindPortByIdentity(const std::vector<SerialPortEntry>& ports, const std::string& identity,
                         SerialPortEntry& found);
 
 // The serial ports of this machine, the way a user looks for them. On Linux: the /dev/ttyS*
 // that are real UARTs, /dev/ttyUSB*, /dev/ttyACM* and the stable names under
-// /dev/serial/by-id/. On Windows: COM1 to COM256, those that exist (also when another program
-// holds them). Each group in natural order (ttyS2 before ttyS10).
+// /dev/serial/by-id/, each described from sysfs (a USB adapter's product text and identity, a
+// UART's driver; a stable name as the node it leads to). On Windows: COM1 to COM256, those that
+// exist (also when another program holds them), described by SetupAPI where it knows them (the
+// friendly name; the identity read from the device's instance id). Each group in natural order
+// (ttyS2 before ttyS10).
 std::vector<SerialPortEntry> ListSerialPorts();
 
 #ifndef _WIN32
-// The same search in another folder than /dev.
-std::vector<SerialPortEntry> ListSerialPortsIn(const std::string& deviceFolder);
+// The same search in another folder than /dev, described from another folder than /sys.
+std::vector<SerialPortEntry> ListSerialPortsIn(const std::string& deviceFolder,
+                                               const std::string& sysFolder = "/sys");
 #endif
 
 // The serial device a port's name leads to, found without opening, creating or changing

@@ -316,6 +316,30 @@ TEST(WeightService, AnswersMonitoringAndLogsEveryRefusal) {
   fs::remove_all(folder);
 }
 
+// The machine's ports, each with its description and, for a USB adapter, its identity.
+TEST(WeightService, ListsThePortsWithTheirIdentity) {
+  WeightService service(ShopSettings());
+  const HttpResponse answer = service.Handle(LocalRequest("GET", "/v1/portas"));
+  ASSERT_EQ(answer.status, 200);
+  const auto ports = nlohmann::json::parse(answer.body);
+  ASSERT_TRUE(ports.is_array());
+  EXPECT_EQ(ports.size(), ListSerialPorts().size());
+  for (const auto& port : ports) {
+    EXPECT_TRUE(port["nome"].is_string()) << port;
+    EXPECT_TRUE(port["dispositivo"].is_string()) << port;
+    EXPECT_TRUE(port["descricao"].is_string() || port["descricao"].is_null()) << port;
+    if (!port.contains("identidade")) {
+      EXPECT_FALSE(port.contains("vid") || port.contains("pid") || port.contains("serie")) << port;
+      continue;
+    }
+    const std::string serial =
+        port["serie"].is_null() ? "" : ":" + port["serie"].get<std::string>();
+    EXPECT_EQ(port["identidade"], "usb:" + port["vid"].get<std::string>() + ":" +
+                                      port["pid"].get<std::string>() + serial)
+        << port;
+  }
+}
+
 // A page names the port; whatever it names that is not a serial device is refused before
 // anything is opened, created, truncated or deleted under that name.
 TEST(WeightService, OpensSerialDevicesOnly) {
@@ -711,8 +735,12 @@ TEST_F(NamedScaleServiceTest, FindsAnAdapterByItsIdentityAtEachRequest) {
        R"({"erro":"o adaptador da balança caixa (usb:0403:6001:A50285BI) não está conectado","estado":"porta_indisponivel","ok":false})"},
       {{Adapter("OUTRO")}, 503, R"("estado":"porta_indisponivel")"},
       {{Adapter("A50285BI")}, 200, R"("PesoLido":1234)"},
-      // Two adapters with the same identity cannot be told apart.
-      {{Adapter("A50285BI"), Adapter("A50285BI")}, 503, R"("estado":"porta_indisponivel")"},
+      // Two adapters with the same identity cannot be told apart; one under two names can.
+      {{Adapter("A50285BI"),
+        {"/dev/ttyUSB9", "/dev/ttyUSB9", "FT232R USB UART", "0403", "6001", "A50285BI"}},
+       503,
+       R"("estado":"porta_indisponivel")"},
+      {{Adapter("A50285BI"), Adapter("A50285BI")}, 200, R"("PesoLido":1234)"},
   };
   for (const Case& c : cases) {
     listing = c.listing;

@@ -270,7 +270,17 @@ HttpResponse WeightService::Events(const HttpRequest& request) {
 HttpResponse WeightService::Ports() {
   json ports = json::array();
   for (const SerialPortEntry& port : ListSerialPorts()) {
-    ports.push_back(json{{"nome", port.name}, {"dispositivo", port.device}});
+    // What the system calls the port, and a USB adapter's identity; null for what it lacks.
+    const auto text = [](const std::string& value) { return value.empty() ? json() : json(value); };
+    json entry{
+        {"nome", port.name}, {"dispositivo", port.device}, {"descricao", text(port.description)}};
+    if (!port.Identity().empty()) {
+      entry.update(json{{"identidade", port.Identity()},
+                        {"vid", port.vendorId},
+                        {"pid", port.productId},
+                        {"serie", text(port.serialNumber)}});
+    }
+    ports.push_back(entry);
   }
   return Json(200, ports);
 }

@@ -210,7 +210,9 @@ Subcommands:
   portas       list the serial ports of this machine: on Linux the real UARTs (/dev/ttyS*),
                USB adapters (/dev/ttyUSB*, /dev/ttyACM*) and their stable /dev/serial/by-id
                names, with the device each name leads to; on Windows COM1 to COM256, those
-               that exist (also when another program holds them).
+               that exist (also when another program holds them). Each with what the system
+               calls it and, for a USB adapter, its identity (usb:VID:PID:SERIE), the same on
+               whichever socket the adapter is plugged into.
   detectar     procura sozinho a balança em cada porta serial (todas, ou as de --portas): cada
                modelo, 9600/4800/2400/19200 bauds, 8N1/7E1/8N2; mostra porta, modelo, linha e
                peso; --salvar NOME grava a primeira como balança com nome. Veja travinel

@@ -5,6 +5,7 @@
 
 #include "CommandLoop.h"
 #include "ExitCodes.h"
+#include "PortTable.h"
 #include "TravinelCommandLine.h"
 #include "WeighingSession.h"
 #include "serial/SerialPortList.h"
@@ -68,11 +69,7 @@ int Weigh(const CommandOptions& options) {
 
 int ListPorts() {
   const auto ports = trv::ListSerialPorts();
-  for (const trv::SerialPortEntry& port : ports) {
-    std::cout << port.name;
-    if (port.device != port.name) std::cout << " -> " << port.device;
-    std::cout << '\n';
-  }
+  trv::cli::PrintPortTable(ports, std::cout);
   if (ports.empty()) std::cerr << "travinel: no serial port found" << std::endl;
   return trv::cli::kExitOk;
 }
