@@ -78,8 +78,11 @@ class Mailbox {
 }  // namespace
 
 WeightService::WeightService(const ServiceSettings& settings, ScaleStation::PortFactory makePort,
-                             ServiceLog* log)
-    : guard_(settings), makePort_(std::move(makePort)), log_(log) {}
+                             ServiceLog* log, ScaleStation::PortLister listPorts)
+    : guard_(settings),
+      makePort_(std::move(makePort)),
+      listPorts_(std::move(listPorts)),
+      log_(log) {}
 
 void WeightService::Record(const std::string& line) {
   if (log_ != nullptr) log_->Write(line);
@@ -175,7 +178,8 @@ HttpResponse WeightService::Read(const HttpRequest& request) {
       break;
   }
   if (reading.estado == ReadingState::kPortUnavailable ||
-      reading.estado == ReadingState::kReadError || reading.estado == ReadingState::kNoAnswer) {
+      reading.estado == ReadingState::kReadError || reading.estado == ReadingState::kNoAnswer ||
+      reading.estado == ReadingState::kDisconnected) {
     Record("leitura sem peso na porta " + ServiceLog::Quoted(ScaleRequest::PortName(settings)) +
            ": " + reading.estado + ", " + ServiceLog::Quoted(reading.status));
   }
@@ -256,8 +260,9 @@ std::shared_ptr<ScaleStation> WeightService::AllowedStation(const HttpRequest& r
     return nullptr;
   }
   // A page names a port; only a serial device may be opened under that name (the form would
-  // take any other name for a file to write).
-  if (!ScaleRequest::PinSerialDevice(settings)) {
+  // take any other name for a file to write). A USB adapter's identity is looked up, and its
+  // port pinned, by the station before each enabling: the adapter may come back on another port.
+  if (!IsPortIdentity(port) && !ScaleRequest::PinSerialDevice(settings)) {
     refusal = Refuse(request, 400, port + " não é uma porta serial");
     return nullptr;
   }
@@ -274,7 +279,7 @@ std::shared_ptr<ScaleStation> WeightService::StationFor(const std::string& port)
     std::erase_if(stations_, [](const auto& entry) { return entry.second->Idle(); });
   }
   if (stations_.size() >= kMaxStations) return nullptr;
-  auto station = std::make_shared<ScaleStation>(makePort_);
+  auto station = std::make_shared<ScaleStation>(makePort_, listPorts_);
   stations_.emplace(port, station);
   return station;
 }

@@ -26,8 +26,10 @@ namespace trv::service {
 // failed readings are recorded in the log, when there is one.
 class WeightService {
  public:
+  // makePort and listPorts go to every scale station (null: the system's ports).
   explicit WeightService(const ServiceSettings& settings,
-                         ScaleStation::PortFactory makePort = nullptr, ServiceLog* log = nullptr);
+                         ScaleStation::PortFactory makePort = nullptr, ServiceLog* log = nullptr,
+                         ScaleStation::PortLister listPorts = nullptr);
 
   HttpResponse Handle(const HttpRequest& request);
   // The CORS headers of an answer to the request, for an origin on the list (none otherwise).
@@ -58,6 +60,7 @@ class WeightService {
 
   RequestGuard guard_;
   ScaleStation::PortFactory makePort_;
+  ScaleStation::PortLister listPorts_;
   ServiceLog* log_;
   std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
   std::mutex stationsMutex_;
