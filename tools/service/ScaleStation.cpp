@@ -345,16 +345,18 @@ ScaleStation::ReadOutcome ScaleStation::Read(const FormSettings& settings, const
     ++waitingReadings_;
     ++reading_;
   }
-  // The station stays busy until the answer is back, also when the reading raised.
-  struct Answered {
-    ScaleStation& station;
-    ~Answered() {
-      const std::lock_guard<std::mutex> lock(station.mutex_);
-      --station.reading_;
-    }
-  } answered{*this};
   ReadOutcome outcome = ReadOutcome::kRead;
   RunOnStation([&](Worker& worker) {
+    // The station is busy until the reading is over, also when it raised. Counted off here, on
+    // the station's thread: once the answer is handed over, the caller touches the station no
+    // more (it may be destroyed then).
+    struct Served {
+      ScaleStation& station;
+      ~Served() {
+        const std::lock_guard<std::mutex> lock(station.mutex_);
+        --station.reading_;
+      }
+    } served{*this};
     bool dropped = false;
     {
       const std::lock_guard<std::mutex> lock(mutex_);
@@ -400,11 +402,15 @@ void ScaleStation::Leave(int id) {
     // From a listener, on the station's thread: waiting for a task would wait for itself. The
     // listener goes at once; the port is closed after the current work, if nobody else listens.
     if (worker_->Forget(id)) Post([](Worker& worker) { worker.DisableUnheard(); });
-  } else {
-    RunOnStation([id](Worker& worker) { worker.Leave(id); });
+    const std::lock_guard<std::mutex> lock(mutex_);
+    --listening_;
+    return;
   }
-  const std::lock_guard<std::mutex> lock(mutex_);
-  --listening_;
+  RunOnStation([this, id](Worker& worker) {
+    worker.Leave(id);
+    const std::lock_guard<std::mutex> lock(mutex_);
+    --listening_;
+  });
 }
 
 bool ScaleStation::Idle() const {
