@@ -35,10 +35,11 @@ using std::chrono::seconds;
 
 constexpr seconds kPatience(10);
 
-// Waits up to five seconds for the condition; whether it came true.
+// Waits for the condition, up to the patience given; whether it came true.
 template <typename Condition>
-bool Eventually(const Condition& condition) {
-  for (int i = 0; i < 500; ++i) {
+bool Eventually(const Condition& condition, milliseconds patience = seconds(5)) {
+  const auto end = std::chrono::steady_clock::now() + patience;
+  while (std::chrono::steady_clock::now() < end) {
     if (condition()) return true;
     std::this_thread::sleep_for(milliseconds(10));
   }
@@ -357,6 +358,27 @@ TEST(ScaleStationThreads, LeaveDuringABroadcastWaitsForItAndNeverDeadlocks) {
   EXPECT_TRUE(station.Idle());
 }
 
+// The only listener leaves from within its own call: the port is closed once that call is over.
+TEST(ScaleStationThreads, TheLastListenerLeavingFromItsOwnCallClosesThePort) {
+  ScriptedScale scale;
+  ScaleStation station(scale.Factory());
+  std::atomic<int> id{-1};
+  std::atomic<int> events{0};
+  id = station.Listen(Filizola(), [&](const StatusEvent& event) {
+    ++events;
+    if (event.estado == "peso" && id >= 0) station.Leave(id.exchange(-2));
+  });
+  ASSERT_TRUE(scale.Open());
+  Reading reading;
+  ASSERT_EQ(station.Read(Filizola(), nullptr, reading), ScaleStation::ReadOutcome::kRead);
+  EXPECT_EQ(reading.pesoLido, 1234);
+  EXPECT_EQ(id, -2);
+  EXPECT_TRUE(Eventually([&] { return !scale.Open() && station.Idle(); }));
+  const int heard = events;
+  ASSERT_EQ(station.Read(Filizola(), nullptr, reading), ScaleStation::ReadOutcome::kRead);
+  EXPECT_EQ(events, heard);
+}
+
 // The station ends while readings wait for their turn: each is still answered, and the end
 // comes after them.
 TEST(ScaleStationThreads, DestroyingTheStationAnswersTheReadingsThatWait) {
@@ -460,7 +482,8 @@ TEST(WeightServiceStations, ThirtyTwoAtMostIdleOnesGiveWayBusyOnesStay) {
     pages.push_back(std::make_unique<ListeningPage>(service, ptys[i]->SlavePath()));
     ASSERT_EQ(pages.back()->Status(), 200) << i;
   }
-  ASSERT_TRUE(Eventually([&] { return PortsInUse(service).size() == kStations; }));
+  // Every page is listening, each on a station of its own, enabled on the station's thread.
+  ASSERT_TRUE(Eventually([&] { return PortsInUse(service).size() == kStations; }, seconds(60)));
   // All busy: the last port's idle station gave way to the 32nd page, and no other comes in.
   const HttpResponse refused = read(kStations);
   EXPECT_EQ(refused.status, 503);

@@ -276,7 +276,12 @@ std::shared_ptr<ScaleStation> WeightService::StationFor(const std::string& port)
   const auto found = stations_.find(port);
   if (found != stations_.end()) return found->second;
   if (stations_.size() >= kMaxStations) {
-    std::erase_if(stations_, [](const auto& entry) { return entry.second->Idle(); });
+    // A station handed to a request that has not used it yet is idle, but not free: only one
+    // that no request holds any more (the map's is the only reference, exact under the lock, as
+    // nobody gets a new one without it) is let go.
+    std::erase_if(stations_, [](const auto& entry) {
+      return entry.second.use_count() == 1 && entry.second->Idle();
+    });
   }
   if (stations_.size() >= kMaxStations) return nullptr;
   auto station = std::make_shared<ScaleStation>(makePort_, listPorts_);
