@@ -112,7 +112,7 @@ class ScaleStation {
   bool stopping_ = false;
   int nextId_ = 0;
   int listening_ = 0;
-  int reading_ = 0;  // Read calls between their queueing and their answer
+  int reading_ = 0;  // readings queued or under way
   std::list<WaitingReading> waiting_;
   int waitingReadings_ = 0;  // those in waiting_ not dropped
   std::thread thread_;
