@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -610,16 +611,19 @@ TEST(ScaleStationReconnection, FollowsAnAdapterUnpluggedAndPluggedBackByItsIdent
   }
 }
 
-// The device a port path names vanishes: a disconnection, not a reading error, and a reading
-// on an identity no port has finds the scale disconnected, with nothing opened.
+// The device a port's name leads to vanishes (the name is a link, as the system's stable names
+// of adapters are, taken away with the device): a disconnection, not a reading error; and a
+// reading on an identity no port has finds the scale disconnected, with nothing opened.
 TEST(ScaleStationReconnection, TellsAVanishedDeviceFromAFailedReading) {
-  auto pty = std::make_unique<tools::Pseudoterminal>();
+  const std::string link =
+      (std::filesystem::temp_directory_path() / "travinel-balanca-que-some").string();
+  auto pty = std::make_unique<tools::Pseudoterminal>(link);
   ASSERT_TRUE(pty->Open()) << pty->Error();
   auto scale = std::make_unique<PtyScale>(pty->MasterFd());
   PortsOnTheMachine machine;
   ScaleStation station(nullptr, machine.Lister());
   FormSettings settings;
-  settings.portPath = pty->SlavePath();
+  settings.portPath = link;
   settings.modelo = 1;
   StationEvents events;
   const int id = station.Listen(settings, events.Listener());
