@@ -48,8 +48,8 @@ class ScaleStation::Worker {
   Reading Read(const FormSettings& settings) {
     const bool kept = !listeners_.empty() && form_.balanca().Ativo();
     lastBox_.reset();
-    Reading reading;
     if (!kept && !Enable(settings)) return MissingDeviceReading(settings);
+    Reading reading;
     const bool enabled = form_.balanca().Ativo();
     // The form's own words for why the port could not be used.
     if (!enabled) reading.mensagem = LastStatus();
@@ -314,10 +314,10 @@ void ScaleStation::RunTimers(Worker& worker) {
 }
 
 void ScaleStation::Post(std::function<void(Worker&)> task) {
-  {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    tasks_.push_back(std::move(task));
-  }
+  // Woken under the lock: the task cannot run, nor the station end and its condition go with
+  // it, before the notification is over.
+  const std::lock_guard<std::mutex> lock(mutex_);
+  tasks_.push_back(std::move(task));
   wake_.notify_all();
 }
 
