@@ -47,6 +47,8 @@ std::string ReadingState::OfStatus(const std::string& status) {
       {"Balança não configurada.", kPortUnavailable},
       {"Balança Desativada", kDisabled},
       {"Balança não disponivel", kDisabled},
+      {"Balança desconectada", kDisconnected},
+      {"Balança reconectada", kReconnected},
       {"Aguarde...", kEnabling},
       {"Balança Pronta", kEnabling},
   };

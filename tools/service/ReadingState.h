@@ -25,9 +25,14 @@ class ReadingState {
   static constexpr const char* kPortUnavailable = "porta_indisponivel";
   static constexpr const char* kReadError = "erro_leitura";
   static constexpr const char* kDisabled = "desativada";
-  // Events only: the scale is being enabled, or will be tried again after an error.
+  // The scale's device is missing (an adapter unplugged): a reading found no port to open, or
+  // the device that listeners were reading vanished.
+  static constexpr const char* kDisconnected = "desconectada";
+  // Events only: the scale is being enabled, or will be tried again after an error, or its
+  // device came back after it had vanished.
   static constexpr const char* kEnabling = "pronta";
   static constexpr const char* kRetrying = "reativando";
+  static constexpr const char* kReconnected = "reconectada";
 };
 
 }  // namespace trv::service

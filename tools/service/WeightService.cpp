@@ -100,10 +100,11 @@ json FoundScale(const detection::PortOutcome& outcome) {
 }  // namespace
 
 WeightService::WeightService(const ServiceSettings& settings, ScaleStation::PortFactory makePort,
-                             ServiceLog* log, NamedScales::PortLister listPorts)
+                             ServiceLog* log, ScaleStation::PortLister listPorts)
     : guard_(settings),
-      scales_(settings.scales, std::move(listPorts)),
+      scales_(settings.scales, listPorts),
       makePort_(std::move(makePort)),
+      listPorts_(std::move(listPorts)),
       log_(log),
       allowedPorts_(settings.allowedPorts) {}
 
@@ -215,7 +216,8 @@ HttpResponse WeightService::Read(const HttpRequest& request) {
       break;
   }
   if (reading.estado == ReadingState::kPortUnavailable ||
-      reading.estado == ReadingState::kReadError || reading.estado == ReadingState::kNoAnswer) {
+      reading.estado == ReadingState::kReadError || reading.estado == ReadingState::kNoAnswer ||
+      reading.estado == ReadingState::kDisconnected) {
     Record("leitura sem peso na porta " + ServiceLog::Quoted(ScaleRequest::PortName(settings)) +
            ": " + reading.estado + ", " + ServiceLog::Quoted(reading.status));
   }
@@ -349,6 +351,9 @@ HttpResponse WeightService::Health() {
 std::shared_ptr<ScaleStation> WeightService::AllowedStation(const HttpRequest& request,
                                                             ChosenScale& chosen,
                                                             HttpResponse& refusal) {
+  // A scale bound to a USB adapter: the adapter must be connected now, wherever it is.
+  const std::string identity =
+      IsPortIdentity(chosen.settings.portPath) ? chosen.settings.portPath : "";
   ScaleRefusal missing;
   if (!scales_.Locate(chosen, missing)) {
     refusal = Refuse(request, missing);
@@ -361,9 +366,13 @@ std::shared_ptr<ScaleStation> WeightService::AllowedStation(const HttpRequest& r
     refusal = Refuse(request, 403, "Porta não permitida: " + port);
     return nullptr;
   }
-  // Only a serial device may be opened under the port's name (the form would take any other
-  // name for a file to write).
-  if (!ScaleRequest::PinSerialDevice(settings)) {
+  if (!identity.empty()) {
+    // The station looks the adapter up itself before each enabling, and pins the port it finds:
+    // the adapter may come back on another port.
+    settings.portPath = identity;
+  } else if (!ScaleRequest::PinSerialDevice(settings)) {
+    // Only a serial device may be opened under the port's name (the form would take any other
+    // name for a file to write).
     refusal = chosen.name.empty() ? Refuse(request, 400, port + " não é uma porta serial")
                                   : Refuse(request, {503,
                                                      "a porta da balança " + chosen.name + " (" +
@@ -381,10 +390,15 @@ std::shared_ptr<ScaleStation> WeightService::StationFor(const std::string& port)
   const auto found = stations_.find(port);
   if (found != stations_.end()) return found->second;
   if (stations_.size() >= kMaxStations) {
-    std::erase_if(stations_, [](const auto& entry) { return entry.second->Idle(); });
+    // A station handed to a request that has not used it yet is idle, but not free: only one
+    // that no request holds any more (the map's is the only reference, exact under the lock, as
+    // nobody gets a new one without it) is let go.
+    std::erase_if(stations_, [](const auto& entry) {
+      return entry.second.use_count() == 1 && entry.second->Idle();
+    });
   }
   if (stations_.size() >= kMaxStations) return nullptr;
-  auto station = std::make_shared<ScaleStation>(makePort_);
+  auto station = std::make_shared<ScaleStation>(makePort_, listPorts_);
   stations_.emplace(port, station);
   return station;
 }

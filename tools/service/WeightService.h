@@ -30,11 +30,12 @@ namespace trv::service {
 // failed readings are recorded in the log, when there is one.
 class WeightService {
  public:
-  // listPorts: where scales bound to a USB adapter's identity are looked for (null: the
+  // makePort goes to every scale station (null: the system's ports); listPorts is where scales
+  // bound to a USB adapter's identity are looked for, by requests and stations (null: the
   // machine's serial ports).
   explicit WeightService(const ServiceSettings& settings,
                          ScaleStation::PortFactory makePort = nullptr, ServiceLog* log = nullptr,
-                         NamedScales::PortLister listPorts = nullptr);
+                         ScaleStation::PortLister listPorts = nullptr);
 
   HttpResponse Handle(const HttpRequest& request);
   // The CORS headers of an answer to the request, for an origin on the list (none otherwise).
@@ -69,6 +70,7 @@ class WeightService {
   RequestGuard guard_;
   NamedScales scales_;
   ScaleStation::PortFactory makePort_;
+  ScaleStation::PortLister listPorts_;
   ServiceLog* log_;
   std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
   std::mutex stationsMutex_;

@@ -18,6 +18,14 @@
 //   const caixa = new Travinel({ balanca: "caixa" });   // also { balanca, servico }
 //   await caixa.LerPeso();                    // the service reads it with IT's settings
 //
+// Besides a reading's estados, the events say what happens to the scale meanwhile, and the
+// service acts on it by itself, with nothing for the page to do:
+//   "pronta"        the scale is being enabled ("Aguarde...", "Balança Pronta");
+//   "reativando"    it was lost (a reading error) and will be enabled again in a few seconds;
+//   "desconectada"  its device vanished (a USB adapter unplugged): sent once, then the service
+//                   looks for it every few seconds;
+//   "reconectada"   the device is back and the scale enabled again: readings follow.
+//
 // A page of another origin must be on the service's list (travinel servir --origem URL). When
 // the service cannot be reached, the Error says why, with `causa`:
 //   "rede_local_bloqueada"  the browser refused this page access to the local network (Chrome
@@ -84,7 +92,8 @@ export class Travinel {
     this.status = "";
     // The text of the message box the form showed at the last reading, or null.
     this.mensagem = null;
-    // What the last reading or event gave: "peso", "vazia", "instavel", ... (see the README).
+    // What the last reading or event gave: "peso", "vazia", "instavel", ..., "desconectada"
+    // (see the README).
     this.estado = null;
     this.onstatus = null;
     this._usr = 0;
