@@ -14,6 +14,7 @@
 #include "RequestGuard.h"
 #include "ScaleRequest.h"
 #include "ScaleStation.h"
+#include "ScriptedScale.h"
 #include "StationEvents.h"
 #include "WeightService.h"
 #include "serial/SerialPortList.h"
@@ -395,55 +396,16 @@ class ScaleStationTest : public ::testing::Test {
     settings_.porta = 3;
     settings_.modelo = 1;
   }
-  ~ScaleStationTest() override { Release(); }
+  ~ScaleStationTest() override { scale_.Release(); }
 
-  ScaleStation::PortFactory Factory() {
-    return [this] {
-      auto port = std::make_unique<CommPortFake>(clock_);
-      port->SetResponder([this, fake = port.get()](const Bytes&) {
-        Answered();
-        fake->ArriveAfter(10,
-                          "\x02"
-                          "001234"
-                          "\x03");
-      });
-      return port;
-    };
-  }
+  ScaleStation::PortFactory Factory() { return scale_.Factory(); }
+  void Hold() { scale_.Hold(); }
+  void Release() { scale_.Release(); }
+  bool RequestsReach(int count) { return scale_.RequestsReach(count); }
+  int Requests() { return scale_.Requests(); }
 
-  // Called on the station's thread with each request to the scale.
-  void Answered() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    ++requests_;
-    changed_.notify_all();
-    changed_.wait(lock, [this] { return !held_; });
-  }
-  void Hold() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    held_ = true;
-  }
-  void Release() {
-    {
-      const std::lock_guard<std::mutex> lock(mutex_);
-      held_ = false;
-    }
-    changed_.notify_all();
-  }
-  bool RequestsReach(int count) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(5), [&] { return requests_ >= count; });
-  }
-  int Requests() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return requests_;
-  }
-
-  platform::ManualClock clock_{10000};
+  ScriptedScale scale_;
   FormSettings settings_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool held_ = false;
-  int requests_ = 0;
 };
 
 TEST_F(ScaleStationTest, AReadingWhoseClientHasGoneIsDroppedBeforeItStarts) {
