@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "HttpMessage.h"
+#include "LocalRequest.h"
 #include "WeightService.h"
 #ifndef _WIN32
 #include <poll.h>
@@ -22,10 +23,7 @@ namespace trv::service {
 namespace {
 
 HttpRequest Detection(const std::string& origin, const std::string& fetchSite = "") {
-  HttpRequest request;
-  request.method = "GET";
-  EXPECT_TRUE(ParseTarget("/v1/detectar", request));
-  request.headers.set("host", "127.0.0.1:8470");
+  HttpRequest request = LocalRequest("GET", "/v1/detectar");
   if (!origin.empty()) request.headers.set("origin", origin);
   if (!fetchSite.empty()) request.headers.set("sec-fetch-site", fetchSite);
   return request;

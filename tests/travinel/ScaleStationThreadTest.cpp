@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "HttpMessage.h"
+#include "LocalRequest.h"
 #include "ScaleStation.h"
 #include "ScriptedScale.h"
 #include "StationEvents.h"
@@ -313,16 +314,6 @@ TEST(ScaleStationThreads, DestroyingTheStationAnswersTheReadingsThatWait) {
 }
 
 #ifndef _WIN32
-HttpRequest LocalRequest(const char* method, const std::string& target,
-                         const std::string& body = "") {
-  HttpRequest request;
-  request.method = method;
-  EXPECT_TRUE(ParseTarget(target, request)) << target;
-  request.headers.set("host", "127.0.0.1:8470");
-  request.body = body;
-  return request;
-}
-
 // A page listening on a port through the service, on a thread of its own, until it leaves.
 class ListeningPage {
  public:

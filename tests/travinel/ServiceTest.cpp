@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "HttpMessage.h"
+#include "LocalRequest.h"
 #include "RequestGuard.h"
 #include "ScaleRequest.h"
 #include "ScaleStation.h"
@@ -28,16 +29,6 @@ namespace trv::service {
 namespace {
 
 namespace fs = std::filesystem;
-
-HttpRequest LocalRequest(const char* method, const std::string& target,
-                         const std::string& body = "") {
-  HttpRequest request;
-  request.method = method;
-  EXPECT_TRUE(ParseTarget(target, request)) << target;
-  request.headers.set("host", "127.0.0.1:8470");
-  request.body = body;
-  return request;
-}
 
 std::string FileText(const fs::path& path) {
   std::ifstream file(path, std::ios::binary);
