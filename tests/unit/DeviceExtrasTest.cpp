@@ -6,6 +6,7 @@
 #include <sstream>
 #include <vector>
 
+#include "DeviceFixture.h"
 #include "device/TrvDevice.h"
 #include "testing/CommPortFake.h"
 #include "testing/ManualClock.h"
@@ -17,23 +18,15 @@ const char kBaudMessage[] =
     "Valor deve estar na faixa de 50 a 4000000.\nNormalmente os equipamentos Seriais utilizam: "
     "9600";
 
-class DeviceExtrasTest : public ::testing::Test {
+class DeviceExtrasTest : public DeviceFixture {
  protected:
-  DeviceExtrasTest() : device_(nullptr, MakePort()) {
+  DeviceExtrasTest() {
     port_->SetResponder([this](const Bytes& block) { writes_.push_back(block); });
   }
+  // The device outlives writes_: nothing it sends while closing is recorded.
+  ~DeviceExtrasTest() override { port_->SetResponder(nullptr); }
 
-  std::unique_ptr<CommPort> MakePort() {
-    auto port = std::make_unique<CommPortFake>(clock_);
-    port_ = port.get();
-    return port;
-  }
-
-  platform::ManualClock clock_{5000};
-  platform::ScopedClock scopedClock_{clock_};
-  CommPortFake* port_ = nullptr;
   std::vector<Bytes> writes_;
-  TTrvDevice device_;
 };
 
 // ---- Parameter text ------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "DeviceFixture.h"
 #include "device/TrvDevice.h"
 #include "platform/OutputFile.h"
 #include "testing/CommPortFake.h"
@@ -16,21 +17,7 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-class DeviceTest : public ::testing::Test {
- protected:
-  DeviceTest() : device_(nullptr, MakePort()) {}
-
-  std::unique_ptr<CommPort> MakePort() {
-    auto port = std::make_unique<CommPortFake>(clock_);
-    port_ = port.get();
-    return port;
-  }
-
-  platform::ManualClock clock_{5000};
-  platform::ScopedClock scopedClock_{clock_};
-  CommPortFake* port_ = nullptr;
-  TTrvDevice device_;
-};
+using DeviceTest = DeviceFixture;
 
 const char kBaudMessage[] =
     "Valor deve estar na faixa de 50 a 4000000.\nNormalmente os equipamentos Seriais utilizam: "
